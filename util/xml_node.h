@@ -1,0 +1,53 @@
+#pragma once
+// Handle onto one element of a parsed XML document. Copies share the document;
+// the last handle frees it. All texts are ISO-8859-1 bytes in and out.
+#include <memory>
+#include <optional>
+#include <string>
+
+struct XMLResults {
+    int error = 0;    // 0: no error (XMLNode::getError gives the message)
+    int nLine = 0;    // where parsing stopped, from 1
+    int nColumn = 0;  // from 1, counting input bytes
+};
+
+enum XMLElementType { eNodeChild, eNodeAttribute, eNodeText, eNodeOther };
+
+class XMLNode;
+
+class XMLNode {
+public:
+    struct Contents;
+
+    XMLNode();  // empty handle
+    ~XMLNode();
+    XMLNode(const XMLNode&);
+    XMLNode& operator=(const XMLNode&);
+
+    // Parses the whole text and returns the first element named tag (empty when none,
+    // with a non-zero error in results).
+    static XMLNode parseString(const std::string& text, const char* tag, XMLResults* results);
+    static const char* getError(int code);  // never null
+
+    bool isEmpty() const;
+    std::string getName() const;
+    std::optional<std::string> getAttribute(const char* name, int index = 0) const;
+    bool isAttributeSet(const char* name) const;
+    // Content items in document order: attributes first, then child elements and text runs.
+    int nElement() const;
+    Contents enumContents(int i) const;
+    XMLNode getChildNode(const char* name, int index = 0) const;
+    int nText() const;
+    std::optional<std::string> getText(int i = 0) const;  // i-th text run
+
+private:
+    struct Document;
+    std::shared_ptr<Document> m_document;
+    void* m_node = nullptr;  // pugi::xml_node_struct* inside m_document
+};
+
+struct XMLNode::Contents {
+    XMLElementType type = eNodeOther;
+    XMLNode child;     // for eNodeChild
+    std::string text;  // for eNodeText (the run) and eNodeAttribute (the attribute's name)
+};
