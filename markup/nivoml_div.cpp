@@ -1,0 +1,56 @@
+#include "markup/nivoml_div.h"
+
+#include <cstring>
+
+#include "markup/element_factory.h"
+#include "util/logger.h"
+#include "util/xml_node.h"
+
+NIVOML_REGISTER_ELEMENT(NIVOML_DIV)
+
+bool NIVOML_DIV::IsTag(const char* tag) { return std::strcmp(tag, "div") == 0; }
+
+NIVOML_DIV::NIVOML_DIV() { m_name = "div"; }
+
+bool NIVOML_DIV::InitFromNivoml(XMLNode& node) {
+    if (node.isEmpty()) return false;
+    std::optional<std::string> name = node.getAttribute("name");
+    if (!name) {
+        Logger::Log(Logger::Error, "div ohne Namen.");
+        return false;
+    }
+    m_divName = *name;
+    return NIVOML_BASELISTOBJ::InitFromNivoml(node);
+}
+
+void NIVOML_DIV::AddChild(std::unique_ptr<NIVOML_BASEOBJ> child) {
+    NIVOML_BASELISTOBJ::AddChild(std::move(child));
+}
+
+// Only direct children bind keys and run timers; a link nested in a format
+// element is drawn but stays inert.
+void NIVOML_DIV::AddToKeyTable(KeyTable& table) {
+    for (auto& child : m_children) {
+        if (auto* binder = dynamic_cast<KeyBinder*>(child.get())) binder->AddToKeyTable(table);
+    }
+}
+
+void NIVOML_DIV::StartTimers() {
+    for (auto& child : m_children) {
+        if (auto* owner = dynamic_cast<TimerOwner*>(child.get())) owner->StartTimer();
+    }
+}
+
+void NIVOML_DIV::StopTimers() {
+    for (auto& child : m_children) {
+        if (auto* owner = dynamic_cast<TimerOwner*>(child.get())) owner->StopTimer();
+    }
+}
+
+bool NIVOML_DIV::OnTimer(unsigned long id, std::string& target, int& key) {
+    for (auto& child : m_children) {
+        auto* owner = dynamic_cast<TimerOwner*>(child.get());
+        if (owner && owner->OnTimer(id, target, key)) return true;
+    }
+    return false;
+}
