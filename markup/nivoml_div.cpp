@@ -3,6 +3,8 @@
 #include <cstring>
 
 #include "markup/element_factory.h"
+#include "markup/nivoml_form.h"
+#include "markup/nivoml_setdatetimeobj.h"
 #include "util/logger.h"
 #include "util/xml_node.h"
 
@@ -24,7 +26,22 @@ bool NIVOML_DIV::InitFromNivoml(XMLNode& node) {
 }
 
 void NIVOML_DIV::AddChild(std::unique_ptr<NIVOML_BASEOBJ> child) {
+    NIVOML_BASEOBJ* added = child.get();
     NIVOML_BASELISTOBJ::AddChild(std::move(child));
+    if (auto* form = dynamic_cast<NIVOML_FORM*>(added)) m_form = form;
+    if (auto* setter = dynamic_cast<NIVOML_SETDATETIMEOBJ*>(added)) m_setter = setter;
+}
+
+NIVOML_FORM* NIVOML_DIV::GetFormForKey(int key) const {
+    if (key == 0) return m_form;
+    for (const auto& child : m_children) {
+        auto* form = dynamic_cast<NIVOML_FORM*>(child.get());
+        if (!form) continue;
+        KeyTable bindings;
+        form->AddToKeyTable(bindings);
+        if (KeyTable::IsKey(key) && !bindings.targets[key].empty()) return form;
+    }
+    return m_form;
 }
 
 // Only direct children bind keys and run timers; a link nested in a format

@@ -4,6 +4,7 @@
 
 #include "markup/element_factory.h"
 #include "markup/nivoml_body.h"
+#include "markup/nivoml_div.h"
 #include "markup/nivoml_head.h"
 #include "panel/nivo_display.h"
 #include "util/utilities.h"
@@ -93,4 +94,14 @@ void NIVOML_MAINOBJ::StopTimers() {
 bool NIVOML_MAINOBJ::OnTimer(unsigned long id, std::string& target, int& key) {
     if (m_body && m_body->OnTimer(id, target, key)) return true;
     return m_head && m_head->OnTimer(id, target, key);
+}
+
+NIVOML_FORM* NIVOML_MAINOBJ::GetFormForKey(int key) const {
+    NIVOML_DIV* div = m_body ? m_body->GetCurrentDiv() : nullptr;
+    return div ? div->GetFormForKey(key) : nullptr;
+}
+
+NIVOML_SETDATETIMEOBJ* NIVOML_MAINOBJ::GetDateTimeSetter() const {
+    NIVOML_DIV* div = m_body ? m_body->GetCurrentDiv() : nullptr;
+    return div ? div->GetDateTimeSetter() : nullptr;
 }

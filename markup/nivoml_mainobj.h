@@ -10,6 +10,8 @@
 
 class NIVOML_HEAD;
 class NIVOML_BODY;
+class NIVOML_FORM;
+class NIVOML_SETDATETIMEOBJ;
 
 class NIVOML_MAINOBJ : public NIVOML_BASEOBJ {
 public:
@@ -28,6 +30,9 @@ public:
     void StartTimers();
     void StopTimers();
     bool OnTimer(unsigned long id, std::string& target, int& key);
+    // The current div's form for a key (0: its last form); null without one.
+    NIVOML_FORM* GetFormForKey(int key) const;
+    NIVOML_SETDATETIMEOBJ* GetDateTimeSetter() const;
 
     std::string GetPageType() const { return m_pagetype; }
     std::string GetAlarmPage() const { return m_alarmpage; }

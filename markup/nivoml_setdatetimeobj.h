@@ -1,0 +1,44 @@
+#pragma once
+// The date/time setters' shared part: keys, format, goto target and the field
+// cursor that walks the seven-segment field two digits at a time.
+#include <string>
+
+#include "markup/element_roles.h"
+#include "markup/nivoml_baseobj.h"
+
+class NIVOML_SETDATETIMEOBJ : public NIVOML_BASEOBJ, public KeyBinder, public TimerOwner {
+public:
+    NIVOML_SETDATETIMEOBJ();
+    bool InitFromNivoml(XMLNode& node) override;
+
+    // 1 while the cursor is on a field, 0 when the walk has ended.
+    virtual int IncCursor(NIVO_Display& display) = 0;
+    virtual void IncData(NIVO_Display& display) = 0;
+    virtual void DecData(NIVO_Display& display) = 0;
+
+    void AddToKeyTable(KeyTable& table) override;
+    bool OnTimer(unsigned long id, std::string& target, int& key) override;
+
+    int GetAutosubmit() const { return m_autosubmit; }
+    std::string GetGoto() const { return m_gotoTarget; }
+    std::string GetFormat() const { return m_format; }
+    // Two digits each, read back from the display.
+    int GetHour(NIVO_Display& display) const;
+    int GetMinute(NIVO_Display& display) const;
+    int GetDay(NIVO_Display& display) const;
+    int GetMonth(NIVO_Display& display) const;
+    int GetYear(NIVO_Display& display) const;
+
+protected:
+    // Formats this tag accepts.
+    virtual bool IsAcceptedFormat(const std::string& format) const = 0;
+
+    int m_incCursorKey = 0;
+    int m_incDataKey = 0;
+    int m_decDataKey = 0;
+    std::string m_format;
+    std::string m_gotoTarget;
+    int m_autosubmit = 0;
+    int m_cursor = -2;
+    int m_cursorStep = 2;
+};
