@@ -52,7 +52,7 @@ class CapturingLogger : public Logger {
 public:
     CapturingLogger() { SetLevel(All); }
     const std::vector<std::pair<int, std::string>>& Lines() const { return m_lines; }
-    bool Contains(const std::string& text) const;       // some line contains text
+    bool Contains(const std::string& text) const;        // some line contains text
     bool Has(int level, const std::string& text) const;  // some line equals text at level
     int Count(const std::string& text) const;            // lines equal to text
     void ClearLines() { m_lines.clear(); }
@@ -67,7 +67,9 @@ private:
 // Installs a logger for the lifetime of the guard and restores the previous one.
 class ScopedLogger {
 public:
-    explicit ScopedLogger(Logger* logger) : m_previous(Logger::s_logger) { Logger::s_logger = logger; }
+    explicit ScopedLogger(Logger* logger) : m_previous(Logger::s_logger) {
+        Logger::s_logger = logger;
+    }
     ~ScopedLogger() { Logger::s_logger = m_previous; }
     ScopedLogger(const ScopedLogger&) = delete;
     ScopedLogger& operator=(const ScopedLogger&) = delete;

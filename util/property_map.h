@@ -21,6 +21,8 @@ private:
         std::string key;   // empty for comments, blank and junk lines
         std::string text;  // the value, or the whole line when key is empty
     };
+    const Line* Find(const std::string& key) const;
+
     std::vector<Line> m_lines;
     std::string m_path;
     bool m_dirty = false;

@@ -6,6 +6,7 @@
 #include <string>
 
 // Symbol bits of the panel.
+// clang-format off
 enum SymbolBits : unsigned {
     ALERT = 0x0001, MAIL = 0x0002, ETHERNET = 0x0004, HOUSE = 0x0008,
     BATT_S1 = 0x0010, BATT_S2 = 0x0020, RADIO = 0x0040, BATT_S3 = 0x0080,
@@ -13,6 +14,7 @@ enum SymbolBits : unsigned {
     TIME = 0x1000, AM = 0x2000, PM = 0x4000, DATE = 0x8000,
     BATT_100P = 0x04B0, BATT_50P = 0x04A0, BATT_0P = 0x0480,
 };
+// clang-format on
 
 // LED bits (note: A is 4, B is 2).
 enum LedBits : unsigned { LED_POWER = 1, LED_STATUS_B = 2, LED_STATUS_A = 4, LED_DISPLAY = 8 };
