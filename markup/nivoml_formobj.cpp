@@ -2,7 +2,9 @@
 
 #include "util/xml_node.h"
 
-NIVOML_FORMOBJ::NIVOML_FORMOBJ() { m_name = "formobj"; }
+NIVOML_FORMOBJ::NIVOML_FORMOBJ() {
+    m_name = "formobj";
+}
 
 bool NIVOML_FORMOBJ::InitFromNivoml(XMLNode& node) {
     if (node.isEmpty()) return false;
