@@ -22,7 +22,8 @@ public:
     int GetAutosubmit() const { return m_autosubmit; }
     std::string GetGoto() const { return m_gotoTarget; }
     std::string GetFormat() const { return m_format; }
-    // Two digits each, read back from the display.
+    // Two digits each, read back from the display. A 12-hour setter gives the
+    // hour on the 24-hour clock (it reads the PM symbol too): 12 AM is 0.
     int GetHour(NIVO_Display& display) const;
     int GetMinute(NIVO_Display& display) const;
     int GetDay(NIVO_Display& display) const;
@@ -33,6 +34,14 @@ protected:
     // Formats this tag accepts.
     virtual bool IsAcceptedFormat(const std::string& format) const = 0;
 
+    // Shows cells from..to-1 steady, then the field under the cursor blinking.
+    void MarkField(NIVO_Display& display, int from, int to) const;
+    // Steps the field under the cursor by +1 or -1 within its limits; offset is
+    // the cell of the format's first character.
+    void StepField(NIVO_Display& display, int offset, int delta) const;
+    // Asks the manager to set the clock now.
+    static void SubmitSoon();
+
     int m_incCursorKey = 0;
     int m_incDataKey = 0;
     int m_decDataKey = 0;
@@ -41,4 +50,8 @@ protected:
     int m_autosubmit = 0;
     int m_cursor = -2;
     int m_cursorStep = 2;
+
+private:
+    bool IsYearFirst() const;
+    bool IsTwelveHour() const;
 };
