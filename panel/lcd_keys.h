@@ -25,6 +25,7 @@ public:
     void SetExclusiveTiming(bool on) { m_exclusiveTiming = on; }
 
 private:
+    void DiscardPendingInput();
     void UpdatePressTimes();
 
     FileDescriptor m_fd;

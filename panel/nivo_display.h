@@ -1,6 +1,7 @@
 #pragma once
 // The LCD panel: a four-plane model of text row, seven-segment field, symbols and
 // LEDs, pushed to the register-file device with positioned writes on Flush.
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -14,7 +15,11 @@ struct DisplayPlane;
 class NIVO_Display {
 public:
     enum FlushBits : int {
-        FLUSH_SEGMENTS = 1, FLUSH_SYMBOLS = 2, FLUSH_TEXT = 4, FLUSH_LEDS = 8, FLUSH_ALL = 15
+        FLUSH_SEGMENTS = 1,
+        FLUSH_SYMBOLS = 2,
+        FLUSH_TEXT = 4,
+        FLUSH_LEDS = 8,
+        FLUSH_ALL = 15
     };
     static constexpr int kTextCells = 22;
     static constexpr int kSegmentCells = 10;
@@ -29,8 +34,8 @@ public:
     static std::string DevicePathFromEnvironment();
 
     bool IsGood();
-    void Clear();           // model only
-    void Flush(int what);   // FlushBits
+    void Clear();          // model only
+    void Flush(int what);  // FlushBits
 
     // Settings, written at once.
     void SetContrast(int value);
@@ -75,6 +80,10 @@ public:
 
     void ShowFixedText(int index);  // 0..19, built into the device
 
+    // Test seam: sees every positioned write that goes to the device (offset, bytes).
+    using WriteObserver = std::function<void(int offset, const std::string& bytes)>;
+    void SetWriteObserver(WriteObserver observer);
+
 private:
     // Implementation details are the display's own; see nivo_display.cpp.
     void WriteAt(int offset, const std::string& bytes, bool force);
@@ -95,4 +104,5 @@ private:
     unsigned m_leds = 0;
     int m_contrast = 0;
     int m_brightness = 0;
+    WriteObserver m_writeObserver;
 };
