@@ -40,6 +40,7 @@ private:
     void NextControl(bool restart);
     void ClearRadioGroup(NIVO_Display& display, const std::string& groupName);
     void AfterIncCursor(NIVO_Display& display, int result);
+    void ChangeData(NIVO_Display& display, bool increase);
 
     NIVOML_FORMOBJ* m_focus = nullptr;
     std::string m_method;
