@@ -13,8 +13,6 @@ struct XMLResults {
 
 enum XMLElementType { eNodeChild, eNodeAttribute, eNodeText, eNodeOther };
 
-class XMLNode;
-
 class XMLNode {
 public:
     struct Contents;
@@ -42,8 +40,24 @@ public:
 
 private:
     struct Document;
+    // Where the last lookup by index ended, so that walking i = 0, 1, 2... stays linear.
+    struct Cursor {
+        int index = -1;
+        void* item = nullptr;  // pugi attribute or node struct at index
+    };
+    XMLNode(std::shared_ptr<Document> document, void* node);
+    void countContents() const;
+    void* itemAt(int i) const;
+    void* textAt(int i) const;
+
     std::shared_ptr<Document> m_document;
     void* m_node = nullptr;  // pugi::xml_node_struct* inside m_document
+    // The tree never changes after parsing, so counts and cursors stay valid.
+    mutable int m_attributeCount = -1;
+    mutable int m_itemCount = -1;
+    mutable int m_textCount = -1;
+    mutable Cursor m_itemCursor;
+    mutable Cursor m_textCursor;
 };
 
 struct XMLNode::Contents {

@@ -1,0 +1,259 @@
+#include "util/xml_node.h"
+
+#include <cstring>
+#include <pugixml.hpp>
+
+struct XMLNode::Document {
+    pugi::xml_document xml;
+};
+
+namespace {
+
+// Our own code, one past pugixml's last status.
+constexpr int kErrorMissingTag = pugi::status_no_document_element + 1;
+
+// pugixml hands out UTF-8; we hand out one byte per character. Anything that does not
+// fit into ISO-8859-1 (a character reference like &#8364;) becomes '?'.
+std::string ToLatin1(const char* utf8) {
+    std::string out;
+    if (utf8 == nullptr) return out;
+    out.reserve(std::strlen(utf8));
+    const auto* p = reinterpret_cast<const unsigned char*>(utf8);
+    while (*p != 0) {
+        unsigned char lead = *p;
+        if (lead < 0x80) {
+            out += static_cast<char>(lead);
+            ++p;
+            continue;
+        }
+        int length = lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC0 ? 2 : 1;
+        int taken = 1;
+        while (taken < length && (p[taken] & 0xC0) == 0x80) ++taken;
+        bool latin1 = length == 2 && taken == 2 && lead >= 0xC2 && lead <= 0xC3;
+        out += latin1 ? static_cast<char>(((lead & 0x1F) << 6) | (p[1] & 0x3F)) : '?';
+        p += taken;
+    }
+    return out;
+}
+
+std::string ToUtf8(const char* latin1) {
+    std::string out;
+    for (const char* c = latin1; *c != 0; ++c) {
+        auto byte = static_cast<unsigned char>(*c);
+        if (byte < 0x80) {
+            out += *c;
+        } else {
+            out += static_cast<char>(0xC0 | (byte >> 6));
+            out += static_cast<char>(0x80 | (byte & 0x3F));
+        }
+    }
+    return out;
+}
+
+bool IsTextRun(pugi::xml_node node) {
+    return node.type() == pugi::node_pcdata || node.type() == pugi::node_cdata;
+}
+
+pugi::xml_node NodeOf(void* node) {
+    return pugi::xml_node(static_cast<pugi::xml_node_struct*>(node));
+}
+
+pugi::xml_attribute AttributeOf(void* attribute) {
+    return pugi::xml_attribute(static_cast<pugi::xml_attribute_struct*>(attribute));
+}
+
+// Iterative, so that deeply nested input cannot exhaust the stack.
+pugi::xml_node FindFirstElement(const pugi::xml_document& document, const std::string& name) {
+    pugi::xml_node node = document.first_child();
+    while (node) {
+        if (node.type() == pugi::node_element && name == node.name()) return node;
+        if (node.first_child()) {
+            node = node.first_child();
+            continue;
+        }
+        while (node && !node.next_sibling()) {
+            node = node.parent();
+            if (node == document) return pugi::xml_node();
+        }
+        if (node) node = node.next_sibling();
+    }
+    return pugi::xml_node();
+}
+
+// The error offset counts bytes of pugixml's UTF-8 copy of the Latin-1 input, where every
+// byte of 0x80 and above took two.
+void SetErrorPosition(const std::string& text, ptrdiff_t offset, XMLResults* results) {
+    results->nLine = 1;
+    results->nColumn = 1;
+    ptrdiff_t converted = 0;
+    for (char c : text) {
+        if (converted >= offset) break;
+        converted += static_cast<unsigned char>(c) < 0x80 ? 1 : 2;
+        if (c == '\n') {
+            ++results->nLine;
+            results->nColumn = 1;
+        } else {
+            ++results->nColumn;
+        }
+    }
+}
+
+}  // namespace
+
+XMLNode::XMLNode() = default;
+XMLNode::~XMLNode() = default;
+XMLNode::XMLNode(const XMLNode&) = default;
+XMLNode& XMLNode::operator=(const XMLNode&) = default;
+
+XMLNode::XMLNode(std::shared_ptr<Document> document, void* node)
+    : m_document(std::move(document)), m_node(node) {}
+
+XMLNode XMLNode::parseString(const std::string& text, const char* tag, XMLResults* results) {
+    XMLResults local;
+    XMLResults& out = results != nullptr ? *results : local;
+    out = XMLResults();
+    auto document = std::make_shared<Document>();
+    pugi::xml_parse_result parsed = document->xml.load_buffer(
+        text.data(), text.size(), pugi::parse_default, pugi::encoding_latin1);
+    if (!parsed) {
+        out.error = parsed.status;
+        SetErrorPosition(text, parsed.offset, &out);
+        return XMLNode();
+    }
+    pugi::xml_node found = FindFirstElement(document->xml, ToUtf8(tag != nullptr ? tag : ""));
+    if (!found) {
+        out.error = kErrorMissingTag;
+        return XMLNode();
+    }
+    return XMLNode(std::move(document), found.internal_object());
+}
+
+const char* XMLNode::getError(int code) {
+    if (code == kErrorMissingTag) return "required element not found";
+    if (code < pugi::status_ok || code > pugi::status_no_document_element) return "unknown error";
+    pugi::xml_parse_result result;
+    result.status = static_cast<pugi::xml_parse_status>(code);
+    return result.description();
+}
+
+bool XMLNode::isEmpty() const {
+    return m_node == nullptr;
+}
+
+std::string XMLNode::getName() const {
+    return ToLatin1(NodeOf(m_node).name());
+}
+
+std::optional<std::string> XMLNode::getAttribute(const char* name, int index) const {
+    if (m_node == nullptr || name == nullptr || index < 0) return std::nullopt;
+    std::string wanted = ToUtf8(name);
+    for (pugi::xml_attribute a = NodeOf(m_node).first_attribute(); a; a = a.next_attribute()) {
+        if (wanted == a.name() && index-- == 0) return ToLatin1(a.value());
+    }
+    return std::nullopt;
+}
+
+bool XMLNode::isAttributeSet(const char* name) const {
+    return getAttribute(name).has_value();
+}
+
+int XMLNode::nElement() const {
+    countContents();
+    return m_itemCount;
+}
+
+XMLNode::Contents XMLNode::enumContents(int i) const {
+    Contents contents;
+    void* item = itemAt(i);
+    if (item == nullptr) return contents;
+    if (i < m_attributeCount) {
+        contents.type = eNodeAttribute;
+        contents.text = ToLatin1(AttributeOf(item).name());
+        return contents;
+    }
+    pugi::xml_node node = NodeOf(item);
+    if (node.type() == pugi::node_element) {
+        contents.type = eNodeChild;
+        contents.child = XMLNode(m_document, item);
+    } else if (IsTextRun(node)) {
+        contents.type = eNodeText;
+        contents.text = ToLatin1(node.value());
+    }
+    return contents;
+}
+
+XMLNode XMLNode::getChildNode(const char* name, int index) const {
+    if (m_node == nullptr || name == nullptr || index < 0) return XMLNode();
+    std::string wanted = ToUtf8(name);
+    for (pugi::xml_node c = NodeOf(m_node).first_child(); c; c = c.next_sibling()) {
+        if (c.type() == pugi::node_element && wanted == c.name() && index-- == 0) {
+            return XMLNode(m_document, c.internal_object());
+        }
+    }
+    return XMLNode();
+}
+
+int XMLNode::nText() const {
+    countContents();
+    return m_textCount;
+}
+
+std::optional<std::string> XMLNode::getText(int i) const {
+    void* run = textAt(i);
+    if (run == nullptr) return std::nullopt;
+    return ToLatin1(NodeOf(run).value());
+}
+
+void XMLNode::countContents() const {
+    if (m_itemCount >= 0) return;
+    m_attributeCount = m_itemCount = m_textCount = 0;
+    pugi::xml_node node = NodeOf(m_node);
+    for (pugi::xml_attribute a = node.first_attribute(); a; a = a.next_attribute()) {
+        ++m_attributeCount;
+    }
+    m_itemCount = m_attributeCount;
+    for (pugi::xml_node c = node.first_child(); c; c = c.next_sibling()) {
+        ++m_itemCount;
+        if (IsTextRun(c)) ++m_textCount;
+    }
+}
+
+// Items are the attributes followed by the children; walks on from the cursor when it can.
+void* XMLNode::itemAt(int i) const {
+    countContents();
+    if (i < 0 || i >= m_itemCount) return nullptr;
+    if (m_itemCursor.index < 0 || m_itemCursor.index > i) {
+        pugi::xml_node node = NodeOf(m_node);
+        m_itemCursor.index = 0;
+        m_itemCursor.item = m_attributeCount > 0
+                                ? static_cast<void*>(node.first_attribute().internal_object())
+                                : static_cast<void*>(node.first_child().internal_object());
+    }
+    while (m_itemCursor.index < i) {
+        int k = m_itemCursor.index++;
+        if (k + 1 < m_attributeCount) {
+            m_itemCursor.item = AttributeOf(m_itemCursor.item).next_attribute().internal_object();
+        } else if (k + 1 == m_attributeCount) {
+            m_itemCursor.item = NodeOf(m_node).first_child().internal_object();
+        } else {
+            m_itemCursor.item = NodeOf(m_itemCursor.item).next_sibling().internal_object();
+        }
+    }
+    return m_itemCursor.item;
+}
+
+void* XMLNode::textAt(int i) const {
+    countContents();
+    if (i < 0 || i >= m_textCount) return nullptr;
+    if (m_textCursor.index < 0 || m_textCursor.index > i) {
+        pugi::xml_node run = NodeOf(m_node).first_child();
+        while (!IsTextRun(run)) run = run.next_sibling();
+        m_textCursor = Cursor{0, run.internal_object()};
+    }
+    while (m_textCursor.index < i) {
+        pugi::xml_node run = NodeOf(m_textCursor.item).next_sibling();
+        while (!IsTextRun(run)) run = run.next_sibling();
+        m_textCursor = Cursor{m_textCursor.index + 1, run.internal_object()};
+    }
+    return m_textCursor.item;
+}
