@@ -49,7 +49,12 @@ TEST(NivomlCheck, DrawsEveryDivOrTheNamedOne) {
     EXPECT_LT(output.find("|first scree|"), output.find("|second     |")) << output;
     EXPECT_EQ(RunChecker("--div A", kTwoDivs, output), 0);
     EXPECT_NE(output.find("|first scree|\n|n          |"), std::string::npos) << output;
-    EXPECT_NE(output.find("Text geht über das Display hinaus: first screen"), std::string::npos);
+    EXPECT_EQ(RunChecker("--div A", "<nivoml><head><goto/></head><body><div name=\"A\">"
+                                    "0123456789<br/>twelve chars</div></body></nivoml>",
+                         output),
+              0);
+    EXPECT_NE(output.find("Text geht über das Display hinaus: twelve chars"), std::string::npos)
+        << output;
 }
 
 TEST(NivomlCheck, RejectedPagesExitOneWithTheReasonAndPosition) {
