@@ -5,19 +5,35 @@
 #include "markup/nivoml_body.h"
 #include "markup/nivoml_div.h"
 #include "markup/nivoml_document.h"
+#include "markup/nivoml_form.h"
 #include "markup/nivoml_mainobj.h"
+#include "markup/nivoml_setdatetimeobj.h"
 #include "panel/nivo_display.h"
 #include "sim/panel_decoder.h"
 #include "util/conversions.h"
 #include "util/logger.h"
 
 const char* const kPageCheckUsage =
-    "usage: nivoml-check [-l 0..6] [--div NAME | --all] PAGE\n"
-    "  PAGE        a NIVOML file, or - for standard input\n"
-    "  --div NAME  draw the div NAME instead of the start div\n"
-    "  --all       draw every div in turn\n"
-    "  -l LEVEL    log level as the program's (default 1: layout notes too)\n"
+    "usage: nivoml-check [-l 0..6] [--div NAME | --all] [--play CMDS] [--submit] PAGE\n"
+    "  PAGE         a NIVOML file, or - for standard input\n"
+    "  --div NAME   draw the div NAME instead of the start div\n"
+    "  --all        draw every div in turn\n"
+    "  --play CMDS  apply comma-separated form and setter commands to the div's form or\n"
+    "               setter, printing the panel after each: ?inccursor ?incdata ?decdata\n"
+    "               ?reset !inccursor !incdata !decdata\n"
+    "  --submit     print the request the div's form would send on ?submit (or the\n"
+    "               settings text of a DISPLAY_SETTING form)\n"
+    "  -l LEVEL     log level as the program's (default 1: layout notes too)\n"
     "Exit status: 0 page accepted, 1 page rejected, 2 wrong usage.\n";
+
+namespace {
+const char* const kCommands[] = {"?inccursor", "?incdata", "?decdata", "?reset",
+                                 "!inccursor", "!incdata", "!decdata"};
+
+bool IsPlayCommand(const std::string& command) {
+    return std::find(std::begin(kCommands), std::end(kCommands), command) != std::end(kCommands);
+}
+}  // namespace
 
 bool ParsePageCheckArgs(const std::vector<std::string>& args, PageCheckOptions& options,
                         std::ostream& err) {
@@ -27,8 +43,18 @@ bool ParsePageCheckArgs(const std::vector<std::string>& args, PageCheckOptions& 
         const bool hasValue = i + 1 < args.size();
         if (arg == "--all") {
             options.all = true;
+        } else if (arg == "--submit") {
+            options.submit = true;
         } else if (arg == "--div" && hasValue) {
             options.div = args[++i];
+        } else if (arg == "--play" && hasValue) {
+            for (const std::string& command : SplitString(args[++i], ",")) {
+                if (!IsPlayCommand(command)) {
+                    err << "nivoml-check: unknown command: " << command << "\n" << kPageCheckUsage;
+                    return false;
+                }
+                options.play.push_back(command);
+            }
         } else if (arg == "-l" && hasValue) {
             options.level = std::clamp(StrToInt(args[++i]), 0, 6);
         } else if (!havePage && (arg == "-" || arg.empty() || arg[0] != '-')) {
@@ -39,7 +65,8 @@ bool ParsePageCheckArgs(const std::vector<std::string>& args, PageCheckOptions& 
             return false;
         }
     }
-    if (!havePage || (options.all && !options.div.empty())) {
+    const bool oneDiv = !options.submit && options.play.empty();
+    if (!havePage || (options.all && (!options.div.empty() || !oneDiv))) {
         err << kPageCheckUsage;
         return false;
     }
@@ -47,6 +74,28 @@ bool ParsePageCheckArgs(const std::vector<std::string>& args, PageCheckOptions& 
 }
 
 namespace {
+// Draws on one display and prints what the panel shows after each step.
+class PanelPrinter {
+public:
+    PanelPrinter(NIVO_Display& display, const std::string& devicePath, std::ostream& out)
+        : m_display(display), m_devicePath(devicePath), m_out(out) {}
+
+    void Print(const std::string& heading, int flushBits) {
+        m_display.Flush(flushBits);
+        m_out << heading << "\n";
+        if (std::optional<PanelPicture> picture = DecodePanelFile(m_devicePath)) {
+            m_out << RenderPanel(*picture);
+        }
+    }
+    NIVO_Display& Display() { return m_display; }
+    std::ostream& Out() { return m_out; }
+
+private:
+    NIVO_Display& m_display;
+    std::string m_devicePath;
+    std::ostream& m_out;
+};
+
 std::vector<std::string> DivNames(NIVOML_MAINOBJ& root) {
     std::vector<std::string> names;
     if (NIVOML_BODY* body = root.GetBody()) {
@@ -57,14 +106,61 @@ std::vector<std::string> DivNames(NIVOML_MAINOBJ& root) {
     return names;
 }
 
-void ShowDiv(NIVOML_MAINOBJ& root, const std::string& name, NIVO_Display& display,
-             const std::string& devicePath, std::ostream& out) {
+void ShowDiv(NIVOML_MAINOBJ& root, const std::string& name, PanelPrinter& printer) {
     root.ShowDiv(name);
-    root.Draw(display);
-    display.Flush(NIVO_Display::FLUSH_ALL);
-    std::optional<PanelPicture> picture = DecodePanelFile(devicePath);
-    out << "div " << root.GetCurrentDivName() << "\n";
-    if (picture) out << RenderPanel(*picture);
+    root.Draw(printer.Display());
+    printer.Print("div " + root.GetCurrentDivName(), NIVO_Display::FLUSH_ALL);
+}
+
+// The form and setter part of the manager's key dispatch, with its flush bits.
+// Returns false when the div has nothing the command could act on.
+bool Play(NIVOML_MAINOBJ& root, const std::string& command, PanelPrinter& printer) {
+    NIVO_Display& display = printer.Display();
+    int flushBits = 0;
+    if (command[0] == '?') {
+        NIVOML_FORM* form = root.GetFormForKey(0);
+        if (!form) return false;
+        if (command == "?reset") {
+            form->ResetControls();
+            form->Draw(display);
+        } else if (command == "?inccursor") {
+            form->IncCursor(display);
+        } else if (command == "?incdata") {
+            form->IncData(display);
+        } else {
+            form->DecData(display);
+        }
+        flushBits = NIVO_Display::FLUSH_TEXT;
+    } else {
+        NIVOML_SETDATETIMEOBJ* setter = root.GetDateTimeSetter();
+        if (!setter) return false;
+        if (command == "!inccursor") {
+            setter->IncCursor(display);
+            flushBits = NIVO_Display::FLUSH_SEGMENTS;
+        } else {
+            if (command == "!incdata") {
+                setter->IncData(display);
+            } else {
+                setter->DecData(display);
+            }
+            flushBits = NIVO_Display::FLUSH_SEGMENTS | NIVO_Display::FLUSH_SYMBOLS;
+        }
+    }
+    printer.Print("after " + command, flushBits);
+    return true;
+}
+
+void PrintSubmission(NIVOML_MAINOBJ& root, PanelPrinter& printer) {
+    NIVOML_FORM* form = root.GetFormForKey(0);
+    std::ostream& out = printer.Out();
+    if (!form) {
+        out << "no form in div " << root.GetCurrentDivName() << "\n";
+    } else if (form->GetAction() == "DISPLAY_SETTING") {
+        out << "settings:\n" << form->GetValues(printer.Display()) << "\n";
+    } else {
+        const unsigned port = form->GetPort() ? form->GetPort() : 80;
+        out << "request to port " << port << ":\n" << form->BuildRequest(printer.Display(), "");
+    }
 }
 }  // namespace
 
@@ -79,12 +175,13 @@ int RunPageCheck(const PageCheckOptions& options, const std::string& pageText,
     }
     NIVO_Display display(devicePath);
     if (!display.IsGood()) return 1;
+    PanelPrinter printer(display, devicePath, out);
     NIVOML_MAINOBJ& root = *document.GetRoot();
     std::vector<std::string> names = DivNames(root);
     if (options.all) {
         for (size_t i = 0; i < names.size(); ++i) {
             if (i > 0) out << "\n";
-            ShowDiv(root, names[i], display, devicePath, out);
+            ShowDiv(root, names[i], printer);
         }
         return 0;
     }
@@ -93,6 +190,13 @@ int RunPageCheck(const PageCheckOptions& options, const std::string& pageText,
         Logger::Log(Logger::Warning, "nivoml-check: no div named %s, the program shows the first",
                     name.c_str());
     }
-    ShowDiv(root, name, display, devicePath, out);
+    ShowDiv(root, name, printer);
+    for (const std::string& command : options.play) {
+        if (!Play(root, command, printer)) {
+            out << command << ": no " << (command[0] == '?' ? "form" : "setter") << " in div "
+                << root.GetCurrentDivName() << "\n";
+        }
+    }
+    if (options.submit) PrintSubmission(root, printer);
     return 0;
 }

@@ -1,15 +1,18 @@
 #pragma once
 // The page authors' checker: builds a page exactly as the program does, draws
-// chosen divs through the real display driver and prints the decoded panel.
+// chosen divs through the real display driver and prints the decoded panel;
+// optionally plays form and setter commands and prints the form's submission.
 #include <ostream>
 #include <string>
 #include <vector>
 
 struct PageCheckOptions {
-    std::string pagePath;  // "-" for standard input
-    std::string div;       // "" for the start div
-    bool all = false;      // every div in turn
-    int level = 1;         // log level 0..6
+    std::string pagePath;           // "-" for standard input
+    std::string div;                // "" for the start div
+    bool all = false;               // every div in turn
+    bool submit = false;            // print what the div's form would send
+    std::vector<std::string> play;  // form ("?...") and setter ("!...") commands
+    int level = 1;                  // log level 0..6
 };
 
 // Reads the command line; false (after printing the usage to err) when it is wrong.

@@ -49,7 +49,7 @@ TEST(NivomlCheck, DrawsEveryDivOrTheNamedOne) {
     EXPECT_LT(output.find("|first scree|"), output.find("|second     |")) << output;
     EXPECT_EQ(RunChecker("--div A", kTwoDivs, output), 0);
     EXPECT_NE(output.find("|first scree|\n|n          |"), std::string::npos) << output;
-    EXPECT_EQ(RunChecker("--div A", "<nivoml><head><goto/></head><body><div name=\"A\">"
+    EXPECT_EQ(RunChecker("--div A", "<nivoml><head><goto div=\"A\"/></head><body><div name=\"A\">"
                                     "0123456789<br/>twelve chars</div></body></nivoml>",
                          output),
               0);
@@ -85,6 +85,44 @@ TEST(NivomlCheck, DrawsOntoTheDeviceNamedByTheEnvironment) {
     std::string bytes((std::istreambuf_iterator<char>(registers)), {});
     EXPECT_EQ(bytes.substr(0, 6), "second");
     unlink(device);
+}
+
+const std::string kPinForm =
+    "<nivoml><head><goto div=\"pin\"/></head><body><div name=\"pin\">PIN:"
+    "<form method=\"get\" action=\"http://127.0.0.1:8080/cgi/pin.cgi?x=1\">"
+    "<input type=\"text\" name=\"pin\" value=\"0+0\" mask=\"9,9,9\"/>"
+    "<input type=\"hidden\" name=\"room\" value=\"Bad 1\"/>"
+    "<input type=\"submit\" key=\"4\"/></form></div></body></nivoml>";
+
+TEST(NivomlCheck, PlaysFormCommandsAndPrintsTheEditedRequest) {
+    std::string output;
+    EXPECT_EQ(RunChecker("-l 4 --play ?incdata,?inccursor,?incdata --submit", kPinForm, output), 0);
+    // The cursor starts on the first cell: 0 becomes 1, then + becomes - .
+    EXPECT_NE(output.find("after ?incdata\n+-----------+\n|PIN:1+0    |\n:    ^      :"),
+              std::string::npos)
+        << output;
+    EXPECT_NE(output.find("after ?inccursor\n+-----------+\n|PIN:1+0    |\n:     ^     :"),
+              std::string::npos)
+        << output;
+    EXPECT_NE(output.find("request to port 8080:\n"
+                          "GET /cgi/pin.cgi?pin=1-0&room=Bad+1 HTTP/1.0\r\n\r\n"),
+              std::string::npos)
+        << output;
+}
+
+TEST(NivomlCheck, SubmitShowsTheSettingsTextOfADisplaySettingForm) {
+    std::string output;
+    const std::string page =
+        "<nivoml><head><goto div=\"s\"/></head><body><div name=\"s\">"
+        "<form method=\"post\" action=\"DISPLAY_SETTING\"><input type=\"hidden\" "
+        "name=\"CONTRAST\" value=\"7\"/><input type=\"hidden\" name=\"BACKLIGHT\" "
+        "value=\"30\"/>x</form></div></body></nivoml>";
+    EXPECT_EQ(RunChecker("--submit", page, output), 0);
+    EXPECT_NE(output.find("settings:\nCONTRAST=7;BACKLIGHT=30;\n"), std::string::npos) << output;
+    EXPECT_EQ(RunChecker("--play !incdata", page, output), 0);
+    EXPECT_NE(output.find("!incdata: no setter in div s"), std::string::npos) << output;
+    EXPECT_EQ(RunChecker("--play ?submit", page, output), 2);
+    EXPECT_EQ(RunChecker("--all --submit", page, output), 2);
 }
 
 }  // namespace
