@@ -17,7 +17,7 @@ bool NIVOML_SETDATE::IsTag(const char* tag) {
     return std::strcmp(tag, "setdate") == 0;
 }
 
-NIVOML_SETDATE::NIVOML_SETDATE() {
+NIVOML_SETDATE::NIVOML_SETDATE() : NIVOML_SETDATETIMEOBJ(kFirstCell) {
     m_name = "setdate";
 }
 
@@ -43,12 +43,4 @@ int NIVOML_SETDATE::IncCursor(NIVO_Display& display) {
     m_cursor = m_cursor < 0 ? kLastField : 0;
     SubmitSoon();
     return 0;
-}
-
-void NIVOML_SETDATE::IncData(NIVO_Display& display) {
-    StepField(display, kFirstCell, +1);
-}
-
-void NIVOML_SETDATE::DecData(NIVO_Display& display) {
-    StepField(display, kFirstCell, -1);
 }

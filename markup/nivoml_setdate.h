@@ -9,8 +9,6 @@ public:
 
     void Draw(NIVO_Display& display) override;
     int IncCursor(NIVO_Display& display) override;
-    void IncData(NIVO_Display& display) override;
-    void DecData(NIVO_Display& display) override;
 
 protected:
     bool IsAcceptedFormat(const std::string& format) const override;

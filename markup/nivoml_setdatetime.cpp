@@ -55,11 +55,3 @@ int NIVOML_SETDATETIME::IncCursor(NIVO_Display& display) {
     SubmitSoon();
     return 0;
 }
-
-void NIVOML_SETDATETIME::IncData(NIVO_Display& display) {
-    StepField(display, 0, +1);
-}
-
-void NIVOML_SETDATETIME::DecData(NIVO_Display& display) {
-    StepField(display, 0, -1);
-}

@@ -1,5 +1,8 @@
 #include "markup/nivoml_setdatetimeobj.h"
 
+#include <cstring>
+#include <utility>
+
 #include "markup/element_host.h"
 #include "panel/nivo_display.h"
 #include "util/conversions.h"
@@ -49,7 +52,7 @@ void SwapAmPm(NIVO_Display& display) {
 
 }  // namespace
 
-NIVOML_SETDATETIMEOBJ::NIVOML_SETDATETIMEOBJ() {
+NIVOML_SETDATETIMEOBJ::NIVOML_SETDATETIMEOBJ(int firstCell) : m_firstCell(firstCell) {
     m_name = "setdatetimeobj";
 }
 
@@ -119,17 +122,25 @@ void NIVOML_SETDATETIMEOBJ::MarkField(NIVO_Display& display, int from, int to) c
     }
 }
 
-void NIVOML_SETDATETIMEOBJ::StepField(NIVO_Display& display, int offset, int delta) const {
+void NIVOML_SETDATETIMEOBJ::IncData(NIVO_Display& display) {
+    StepField(display, +1);
+}
+
+void NIVOML_SETDATETIMEOBJ::DecData(NIVO_Display& display) {
+    StepField(display, -1);
+}
+
+void NIVOML_SETDATETIMEOBJ::StepField(NIVO_Display& display, int delta) const {
     // Between walks the cursor may rest outside the format: nothing to edit then.
     if (m_cursor < 0 || static_cast<size_t>(m_cursor) + 2 > m_format.size()) return;
     const FieldLimits* limits = LimitsOf(m_format.substr(m_cursor, 2));
     if (!limits) return;
-    const int cell = offset + m_cursor;
+    const int cell = m_firstCell + m_cursor;
     int value = ReadTwoDigits(display, cell) + delta;
     if (value > limits->maximum) value = limits->minimum;
     if (value < limits->minimum) value = limits->maximum;
     const bool crossesNoon = delta > 0 ? value == 12 : value == 11;
-    if (limits->field == std::string("%I") && crossesNoon) SwapAmPm(display);
+    if (std::strcmp(limits->field, "%I") == 0 && crossesNoon) SwapAmPm(display);
     display.WriteSegText(TwoDigits(value), MODE_BLINK, cell);
 }
 

@@ -8,13 +8,15 @@
 
 class NIVOML_SETDATETIMEOBJ : public NIVOML_BASEOBJ, public KeyBinder, public TimerOwner {
 public:
-    NIVOML_SETDATETIMEOBJ();
+    // firstCell: the segment cell of the format's first character.
+    explicit NIVOML_SETDATETIMEOBJ(int firstCell = 0);
     bool InitFromNivoml(XMLNode& node) override;
 
     // 1 while the cursor is on a field, 0 when the walk has ended.
     virtual int IncCursor(NIVO_Display& display) = 0;
-    virtual void IncData(NIVO_Display& display) = 0;
-    virtual void DecData(NIVO_Display& display) = 0;
+    // Step the field under the cursor within its limits, wrapping around.
+    virtual void IncData(NIVO_Display& display);
+    virtual void DecData(NIVO_Display& display);
 
     void AddToKeyTable(KeyTable& table) override;
     bool OnTimer(unsigned long id, std::string& target, int& key) override;
@@ -36,9 +38,6 @@ protected:
 
     // Shows cells from..to-1 steady, then the field under the cursor blinking.
     void MarkField(NIVO_Display& display, int from, int to) const;
-    // Steps the field under the cursor by +1 or -1 within its limits; offset is
-    // the cell of the format's first character.
-    void StepField(NIVO_Display& display, int offset, int delta) const;
     // Asks the manager to set the clock now.
     static void SubmitSoon();
 
@@ -50,8 +49,10 @@ protected:
     int m_autosubmit = 0;
     int m_cursor = -2;
     int m_cursorStep = 2;
+    const int m_firstCell;
 
 private:
+    void StepField(NIVO_Display& display, int delta) const;
     bool IsYearFirst() const;
     bool IsTwelveHour() const;
 };

@@ -43,11 +43,3 @@ int NIVOML_SETTIME::IncCursor(NIVO_Display& display) {
     SubmitSoon();
     return 0;
 }
-
-void NIVOML_SETTIME::IncData(NIVO_Display& display) {
-    StepField(display, 0, +1);
-}
-
-void NIVOML_SETTIME::DecData(NIVO_Display& display) {
-    StepField(display, 0, -1);
-}
