@@ -1,7 +1,9 @@
 #include "util/xml_node.h"
 
+#include <cctype>
 #include <cstring>
 #include <pugixml.hpp>
+#include <vector>
 
 struct XMLNode::Document {
     pugi::xml_document xml;
@@ -80,15 +82,81 @@ pugi::xml_node FindFirstElement(const pugi::xml_document& document, const std::s
     return pugi::xml_node();
 }
 
+bool IsNameStart(unsigned char c) { return std::isalpha(c) || c == '_' || c == ':' || c >= 0x80; }
+bool IsNameChar(unsigned char c) {
+    return IsNameStart(c) || std::isdigit(c) || c == '-' || c == '.';
+}
+bool IsBlank(unsigned char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
+
+// Pages write flags as attributes without a value (<date symbols format="%d%m%y"/>), which
+// XML does not allow. Gives each such attribute an empty value; anything else, including
+// malformed markup, is left for the parser to judge. Marks the bytes it inserted.
+bool AddMissingAttributeValues(const std::string& text, std::string& out,
+                               std::vector<bool>& inserted) {
+    const size_t n = text.size();
+    std::vector<size_t> at;  // insert positions in text
+    size_t i = 0;
+    auto skipPast = [&](const char* terminator) {
+        size_t end = text.find(terminator, i);
+        i = end == std::string::npos ? n : end + std::strlen(terminator);
+    };
+    while ((i = text.find('<', i)) != std::string::npos) {
+        ++i;
+        if (text.compare(i, 3, "!--") == 0) {
+            skipPast("-->");
+        } else if (text.compare(i, 8, "![CDATA[") == 0) {
+            skipPast("]]>");
+        } else if (i < n && (text[i] == '?' || text[i] == '!' || text[i] == '/')) {
+            skipPast(">");
+        } else if (i < n && IsNameStart(text[i])) {
+            while (i < n && IsNameChar(text[i])) ++i;  // the element's name
+            for (;;) {
+                while (i < n && IsBlank(text[i])) ++i;
+                if (i >= n || !IsNameStart(text[i])) break;  // end of tag, or malformed
+                while (i < n && IsNameChar(text[i])) ++i;
+                size_t afterName = i;
+                while (i < n && IsBlank(text[i])) ++i;
+                if (i >= n || text[i] != '=') {
+                    at.push_back(afterName);
+                    continue;
+                }
+                ++i;
+                while (i < n && IsBlank(text[i])) ++i;
+                if (i >= n || (text[i] != '"' && text[i] != '\'')) break;
+                size_t close = text.find(text[i], i + 1);
+                if (close == std::string::npos) break;
+                i = close + 1;
+            }
+        }
+    }
+    if (at.empty()) return false;
+    out.reserve(n + 3 * at.size());
+    inserted.reserve(n + 3 * at.size());
+    size_t from = 0;
+    for (size_t pos : at) {
+        out.append(text, from, pos - from);
+        inserted.insert(inserted.end(), pos - from, false);
+        out += "=\"\"";
+        inserted.insert(inserted.end(), 3, true);
+        from = pos;
+    }
+    out.append(text, from, std::string::npos);
+    inserted.insert(inserted.end(), n - from, false);
+    return true;
+}
+
 // The error offset counts bytes of pugixml's UTF-8 copy of the Latin-1 input, where every
-// byte of 0x80 and above took two.
-void SetErrorPosition(const std::string& text, ptrdiff_t offset, XMLResults* results) {
+// byte of 0x80 and above took two; bytes we inserted do not count for the page's author.
+void SetErrorPosition(const std::string& text, const std::vector<bool>& inserted,
+                      ptrdiff_t offset, XMLResults* results) {
     results->nLine = 1;
     results->nColumn = 1;
     ptrdiff_t converted = 0;
-    for (char c : text) {
+    for (size_t i = 0; i < text.size(); ++i) {
+        const char c = text[i];
         if (converted >= offset) break;
         converted += static_cast<unsigned char>(c) < 0x80 ? 1 : 2;
+        if (i < inserted.size() && inserted[i]) continue;
         if (c == '\n') {
             ++results->nLine;
             results->nColumn = 1;
@@ -113,11 +181,15 @@ XMLNode XMLNode::parseString(const std::string& text, const char* tag, XMLResult
     XMLResults& out = results != nullptr ? *results : local;
     out = XMLResults();
     auto document = std::make_shared<Document>();
+    std::string completed;
+    std::vector<bool> inserted;
+    const std::string& source =
+        AddMissingAttributeValues(text, completed, inserted) ? completed : text;
     pugi::xml_parse_result parsed = document->xml.load_buffer(
-        text.data(), text.size(), pugi::parse_default, pugi::encoding_latin1);
+        source.data(), source.size(), pugi::parse_default, pugi::encoding_latin1);
     if (!parsed) {
         out.error = parsed.status;
-        SetErrorPosition(text, parsed.offset, &out);
+        SetErrorPosition(source, inserted, parsed.offset, &out);
         return XMLNode();
     }
     pugi::xml_node found = FindFirstElement(document->xml, ToUtf8(tag != nullptr ? tag : ""));

@@ -138,4 +138,24 @@ TEST(XmlNodeTest, CopiesShareTheDocumentAndOutliveTheOriginal) {
     EXPECT_EQ(kept.getText(0), "text");
 }
 
+TEST(XmlNodeTest, AttributesWithoutValueAreFlagsWithAnEmptyValue) {
+    XMLResults results;
+    XMLNode root = Parse("<nivoml><!-- <x y> --><date symbols format=\"%d%m%y\" pos/>"
+                         "<time\nsymbols/><![CDATA[<q r>]]></nivoml>",
+                         "nivoml", &results);
+    ASSERT_EQ(results.error, 0);
+    XMLNode date = root.getChildNode("date");
+    EXPECT_TRUE(date.isAttributeSet("symbols"));
+    EXPECT_EQ(date.getAttribute("symbols"), "");
+    EXPECT_EQ(date.getAttribute("format"), "%d%m%y");
+    EXPECT_EQ(date.getAttribute("pos"), "");
+    EXPECT_TRUE(root.getChildNode("time").isAttributeSet("symbols"));
+    EXPECT_EQ(root.getText(0), "<q r>");  // markup inside CDATA stays text
+    // Errors after a completed flag are still reported where the author wrote them.
+    Parse("<a flag b=\"1\" c=>", "a", &results);
+    EXPECT_NE(results.error, 0);
+    EXPECT_EQ(results.nLine, 1);
+    EXPECT_EQ(results.nColumn, 17);  // the ">" after "c="
+}
+
 }  // namespace
