@@ -6,6 +6,7 @@
 #include <string>
 
 #include "markup/nivoml_document.h"
+#include "markup/nivoml_form.h"
 #include "markup/nivoml_mainobj.h"
 #include "panel/nivo_display.h"
 
@@ -49,6 +50,26 @@ std::string LargePage(size_t bytes) {
     return page + "</body></nivoml>";
 }
 
+// One div with a form of ten controls: text fields, check boxes, a radio group,
+// a select, a stepper and an IP input.
+std::string FormPage() {
+    return "<nivoml><head><goto div=\"f\"/></head><body><div name=\"f\">"
+           "<form method=\"post\" enctype=\"text/plain\" action=\"/cgi/set.cgi\">"
+           "<input type=\"text\" name=\"a\" value=\"12\" mask=\"1,1\" range=\"59\"/>"
+           "<input type=\"text\" name=\"b\" value=\"xy\" mask=\"6,6\"/>"
+           "<input type=\"checkbox\" name=\"c\" value=\"c\"/>"
+           "<input type=\"checkbox\" name=\"d\" value=\"d\" checked/>"
+           "<input type=\"radio\" name=\"r\" value=\"1\"/>"
+           "<input type=\"radio\" name=\"r\" value=\"2\" checked/>"
+           "<select name=\"s\"><option value=\"0\" readout=\"a\"/>"
+           "<option value=\"1\" readout=\"b\"/></select>"
+           "<stepper name=\"t\" min=\"0\" max=\"9\" step=\"1\" value=\"5\"/>"
+           "<input type=\"hidden\" name=\"h\" value=\"x\"/>"
+           "<input type=\"text\" name=\"e\" value=\"0\" mask=\"1\"/>"
+           "<input type=\"submit\" key=\"4\"/><input type=\"incdata\" key=\"2\"/>"
+           "<input type=\"inccursor\" key=\"1\"/></form></div></body></nivoml>";
+}
+
 struct RegisterFile {
     RegisterFile() {
         char name[] = "/tmp/bench_page_lcd_XXXXXX";
@@ -80,6 +101,28 @@ void BM_BasePage(benchmark::State& state) { ParseBuildDraw(state, BasePage()); }
 void BM_TypicalPage(benchmark::State& state) { ParseBuildDraw(state, TypicalPage()); }
 void BM_LargePage100K(benchmark::State& state) { ParseBuildDraw(state, LargePage(100 * 1024)); }
 
+void BM_FormPage(benchmark::State& state) { ParseBuildDraw(state, FormPage()); }
+
+// One key press on a form: the value under the cursor steps, the text row is flushed.
+void BM_FormIncDataAndRedraw(benchmark::State& state) {
+    RegisterFile file;
+    NIVO_Display display(file.path);
+    g_textPosition = 0;
+    NivomlDocument document(FormPage());
+    if (!document.IsOk() || !document.Build() || !document.GetRoot()) {
+        state.SkipWithError("page rejected");
+        return;
+    }
+    document.GetRoot()->Draw(display);
+    NIVOML_FORM* form = document.GetRoot()->GetFormForKey(0);
+    for (auto _ : state) {
+        form->IncData(display);
+        display.Flush(NIVO_Display::FLUSH_TEXT);
+    }
+}
+
+BENCHMARK(BM_FormPage)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_FormIncDataAndRedraw)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_BasePage)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_TypicalPage)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_LargePage100K)->Unit(benchmark::kMicrosecond);

@@ -54,6 +54,23 @@ public:
 
     const std::vector<std::unique_ptr<NIVOML_BASEOBJ>>& Children() const { return m_children; }
 
+    // Calls action on every direct child that is a Role, in document order.
+    template <class Role, class Action>
+    void ForEachChild(Action action) const {
+        for (const auto& child : m_children) {
+            if (auto* role = dynamic_cast<Role*>(child.get())) action(*role);
+        }
+    }
+    // True as soon as test is true for a direct child that is a Role.
+    template <class Role, class Test>
+    bool AnyChild(Test test) const {
+        for (const auto& child : m_children) {
+            auto* role = dynamic_cast<Role*>(child.get());
+            if (role && test(*role)) return true;
+        }
+        return false;
+    }
+
 protected:
     std::vector<std::unique_ptr<NIVOML_BASEOBJ>> m_children;
 };

@@ -10,9 +10,13 @@
 
 NIVOML_REGISTER_ELEMENT(NIVOML_DIV)
 
-bool NIVOML_DIV::IsTag(const char* tag) { return std::strcmp(tag, "div") == 0; }
+bool NIVOML_DIV::IsTag(const char* tag) {
+    return std::strcmp(tag, "div") == 0;
+}
 
-NIVOML_DIV::NIVOML_DIV() { m_name = "div"; }
+NIVOML_DIV::NIVOML_DIV() {
+    m_name = "div";
+}
 
 bool NIVOML_DIV::InitFromNivoml(XMLNode& node) {
     if (node.isEmpty()) return false;
@@ -47,27 +51,17 @@ NIVOML_FORM* NIVOML_DIV::GetFormForKey(int key) const {
 // Only direct children bind keys and run timers; a link nested in a format
 // element is drawn but stays inert.
 void NIVOML_DIV::AddToKeyTable(KeyTable& table) {
-    for (auto& child : m_children) {
-        if (auto* binder = dynamic_cast<KeyBinder*>(child.get())) binder->AddToKeyTable(table);
-    }
+    ForEachChild<KeyBinder>([&](KeyBinder& binder) { binder.AddToKeyTable(table); });
 }
 
 void NIVOML_DIV::StartTimers() {
-    for (auto& child : m_children) {
-        if (auto* owner = dynamic_cast<TimerOwner*>(child.get())) owner->StartTimer();
-    }
+    ForEachChild<TimerOwner>([](TimerOwner& owner) { owner.StartTimer(); });
 }
 
 void NIVOML_DIV::StopTimers() {
-    for (auto& child : m_children) {
-        if (auto* owner = dynamic_cast<TimerOwner*>(child.get())) owner->StopTimer();
-    }
+    ForEachChild<TimerOwner>([](TimerOwner& owner) { owner.StopTimer(); });
 }
 
 bool NIVOML_DIV::OnTimer(unsigned long id, std::string& target, int& key) {
-    for (auto& child : m_children) {
-        auto* owner = dynamic_cast<TimerOwner*>(child.get());
-        if (owner && owner->OnTimer(id, target, key)) return true;
-    }
-    return false;
+    return AnyChild<TimerOwner>([&](TimerOwner& owner) { return owner.OnTimer(id, target, key); });
 }

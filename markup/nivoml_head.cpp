@@ -8,9 +8,13 @@
 
 NIVOML_REGISTER_ELEMENT(NIVOML_HEAD)
 
-bool NIVOML_HEAD::IsTag(const char* tag) { return std::strcmp(tag, "head") == 0; }
+bool NIVOML_HEAD::IsTag(const char* tag) {
+    return std::strcmp(tag, "head") == 0;
+}
 
-NIVOML_HEAD::NIVOML_HEAD() { m_name = "head"; }
+NIVOML_HEAD::NIVOML_HEAD() {
+    m_name = "head";
+}
 
 std::string NIVOML_HEAD::GetStartDivName() const {
     for (const auto& child : m_children) {
@@ -20,27 +24,17 @@ std::string NIVOML_HEAD::GetStartDivName() const {
 }
 
 void NIVOML_HEAD::AddToKeyTable(KeyTable& table) {
-    for (auto& child : m_children) {
-        if (auto* link = dynamic_cast<NIVOML_A*>(child.get())) link->AddToKeyTable(table);
-    }
+    ForEachChild<NIVOML_A>([&](NIVOML_A& link) { link.AddToKeyTable(table); });
 }
 
 void NIVOML_HEAD::StartTimers() {
-    for (auto& child : m_children) {
-        if (auto* link = dynamic_cast<NIVOML_A*>(child.get())) link->StartAutoswitch();
-    }
+    ForEachChild<NIVOML_A>([](NIVOML_A& link) { link.StartAutoswitch(); });
 }
 
 void NIVOML_HEAD::StopTimers() {
-    for (auto& child : m_children) {
-        if (auto* link = dynamic_cast<NIVOML_A*>(child.get())) link->StopAutoswitch();
-    }
+    ForEachChild<NIVOML_A>([](NIVOML_A& link) { link.StopAutoswitch(); });
 }
 
 bool NIVOML_HEAD::OnTimer(unsigned long id, std::string& target, int& key) {
-    for (auto& child : m_children) {
-        auto* link = dynamic_cast<NIVOML_A*>(child.get());
-        if (link && link->OnTimer(id, target, key)) return true;
-    }
-    return false;
+    return AnyChild<NIVOML_A>([&](NIVOML_A& link) { return link.OnTimer(id, target, key); });
 }
