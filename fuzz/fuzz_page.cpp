@@ -1,7 +1,10 @@
 // Feeds arbitrary bytes through the whole document model: parse, build, show
-// and draw every div, ask for every key and a few element timers.
+// and draw every div, ask for every key and a few element timers, then drive
+// each div's form and setter. The input is the page, optionally followed by a
+// NUL byte and one byte per form or setter command.
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 #include <string>
@@ -10,7 +13,9 @@
 #include "markup/nivoml_body.h"
 #include "markup/nivoml_div.h"
 #include "markup/nivoml_document.h"
+#include "markup/nivoml_form.h"
 #include "markup/nivoml_mainobj.h"
+#include "markup/nivoml_setdatetimeobj.h"
 #include "panel/nivo_display.h"
 
 namespace {
@@ -37,6 +42,54 @@ NIVO_Display& Display() {
     return display;
 }
 
+// Applies the commands as the keys would, then reads back what a submission would.
+void Play(NIVOML_MAINOBJ& root, const std::string& commands, NIVO_Display& display) {
+    for (unsigned char command : commands) {
+        NIVOML_FORM* form = root.GetFormForKey(command >> 3);
+        NIVOML_SETDATETIMEOBJ* setter = root.GetDateTimeSetter();
+        switch (command % 8) {
+            case 0:
+                if (form) form->IncCursor(display);
+                break;
+            case 1:
+                if (form) form->IncData(display);
+                break;
+            case 2:
+                if (form) form->DecData(display);
+                break;
+            case 3:
+                if (form) {
+                    form->ResetControls();
+                    form->Draw(display);
+                }
+                break;
+            case 4:
+                if (setter) setter->IncCursor(display);
+                break;
+            case 5:
+                if (setter) setter->IncData(display);
+                break;
+            case 6:
+                if (setter) setter->DecData(display);
+                break;
+            default:
+                root.Draw(display);
+                break;
+        }
+    }
+    if (NIVOML_FORM* form = root.GetFormForKey(0)) {
+        form->BuildRequest(display, "tail \"x\"");
+        form->GetValues(display);
+    }
+    if (NIVOML_SETDATETIMEOBJ* setter = root.GetDateTimeSetter()) {
+        setter->GetDay(display);
+        setter->GetMonth(display);
+        setter->GetYear(display);
+        setter->GetHour(display);
+        setter->GetMinute(display);
+    }
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -45,7 +98,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     g_textPosition = 0;
     NIVO_Display& display = Display();
 
-    NivomlDocument document(std::string(reinterpret_cast<const char*>(data), size));
+    const std::string input(reinterpret_cast<const char*>(data), size);
+    const size_t split = std::min(input.find('\0'), input.size());
+    const std::string commands = split < input.size() ? input.substr(split + 1, 64) : "";
+    NivomlDocument document(input.substr(0, split));
     if (!document.IsOk() || !document.Build() || !document.GetRoot()) return 0;
     NIVOML_MAINOBJ& root = *document.GetRoot();
 
@@ -59,6 +115,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         root.ShowDiv(name);
         root.Draw(display);
         for (int key = -1; key <= 8; ++key) root.GetKeyTarget(key, 1e9);
+        Play(root, commands, display);
     }
     display.Flush(NIVO_Display::FLUSH_ALL);
     std::string target;
