@@ -74,6 +74,8 @@ bool CreateFromNivoml(XMLNode& node, std::unique_ptr<NIVOML_BASEOBJ>& out, int& 
     }
     if (!element->InitFromNivoml(node)) {
         Logger::Log(Logger::Error, "InitFromNivoml fehlgeschlagen!");
+        // A dropped div may have used cells; the next screen still starts at cell 0.
+        if (tag == "div") position = 0;
         return false;
     }
     AdvancePosition(*element, position);

@@ -21,6 +21,7 @@ NIVOML_BASELISTOBJ::NIVOML_BASELISTOBJ() { m_name = "BASELISTOBJ"; }
 bool NIVOML_BASELISTOBJ::InitFromNivoml(XMLNode& node) {
     int created = 0;
     int textIndex = 0;
+    int textRuns = 0;
     if (node.isEmpty()) return false;
     const int items = node.nElement();
     for (int i = 0; i < items; ++i) {
@@ -31,6 +32,8 @@ bool NIVOML_BASELISTOBJ::InitFromNivoml(XMLNode& node) {
             made = CreateFromNivoml(item.child, child, g_textPosition);
         } else if (item.type == eNodeText) {
             made = ParseText(node, child, textIndex, g_textPosition);
+            // A refused run keeps its place, so a later run never shows its text.
+            textIndex = ++textRuns;
         }
         if (made && child) {
             ++created;

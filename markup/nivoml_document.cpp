@@ -47,6 +47,8 @@ bool NivomlDocument::Build() {
                     kMaxDepth);
         return false;
     }
+    // Text of an earlier page (in its head, or after its last div) must not shift this one.
+    g_textPosition = 0;
     int position = 0;
     std::unique_ptr<NIVOML_BASEOBJ> element;
     const bool made = CreateFromNivoml(m_xml, element, position);

@@ -252,7 +252,10 @@ void NIVO_Display::WriteAt(int offset, const std::string& bytes, bool force) {
     if (m_holdWrites && !force) return;
     if (m_writeObserver) m_writeObserver(offset, bytes);
     if (!m_device.IsOpen()) return;
-    const ssize_t written = ::pwrite(m_device.Get(), bytes.data(), bytes.size(), offset);
+    ssize_t written;
+    do {  // a signal (SIGUSR1) must not cost a row
+        written = ::pwrite(m_device.Get(), bytes.data(), bytes.size(), offset);
+    } while (written < 0 && errno == EINTR);
     if (written != static_cast<ssize_t>(bytes.size())) m_writeFailed = true;
 }
 
@@ -331,7 +334,7 @@ void NIVO_Display::GetTextCharAt(int pos, char& ch, int& mode) const {
 
 std::string NIVO_Display::GetText(int pos, int len) const {
     std::string out;
-    const long end = std::min(static_cast<long>(pos) + len, static_cast<long>(kTextCells));
+    const int64_t end = std::min(static_cast<int64_t>(pos) + len, int64_t{kTextCells});
     for (int i = std::max(pos, 0); i < end; ++i) {
         char ch;
         int mode;
@@ -346,7 +349,7 @@ std::string NIVO_Display::GetText(int pos, int len) const {
 void NIVO_Display::WriteSegText(const std::string& text, int mode, int pos) {
     const int n = static_cast<int>(text.size());
     if (pos <= 3) m_timeFormat.clear();
-    if (static_cast<long>(pos) + n > 4) m_dateFormat.clear();
+    if (static_cast<int64_t>(pos) + n > 4) m_dateFormat.clear();
     switch (mode) {
         case MODE_ON:
             WriteSegmentRow(0, m_planes[0].OverlaySegments(pos, text));

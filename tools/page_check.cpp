@@ -24,7 +24,7 @@ const char* const kPageCheckUsage =
     "  --submit     print the request the div's form would send on ?submit (or the\n"
     "               settings text of a DISPLAY_SETTING form)\n"
     "  -l LEVEL     log level as the program's (default 1: layout notes too)\n"
-    "Exit status: 0 page accepted, 1 page rejected, 2 wrong usage.\n";
+    "Exit status: 0 page accepted, 1 page rejected, 2 wrong usage or no register file.\n";
 
 namespace {
 const char* const kCommands[] = {"?inccursor", "?incdata", "?decdata", "?reset",
@@ -112,13 +112,22 @@ void ShowDiv(NIVOML_MAINOBJ& root, const std::string& name, PanelPrinter& printe
     printer.Print("div " + root.GetCurrentDivName(), NIVO_Display::FLUSH_ALL);
 }
 
+// The form a key bound to command reaches, as the manager picks it for the pressed
+// key; without such a key, the div's last form.
+NIVOML_FORM* FormFor(NIVOML_MAINOBJ& root, const std::string& command) {
+    for (int key = 0; key < KeyTable::kKeys; ++key) {
+        if (root.GetKeyTarget(key, 1e9) == command) return root.GetFormForKey(key);
+    }
+    return root.GetFormForKey(0);
+}
+
 // The form and setter part of the manager's key dispatch, with its flush bits.
 // Returns false when the div has nothing the command could act on.
 bool Play(NIVOML_MAINOBJ& root, const std::string& command, PanelPrinter& printer) {
     NIVO_Display& display = printer.Display();
     int flushBits = 0;
     if (command[0] == '?') {
-        NIVOML_FORM* form = root.GetFormForKey(0);
+        NIVOML_FORM* form = FormFor(root, command);
         if (!form) return false;
         if (command == "?reset") {
             form->ResetControls();
@@ -151,7 +160,7 @@ bool Play(NIVOML_MAINOBJ& root, const std::string& command, PanelPrinter& printe
 }
 
 void PrintSubmission(NIVOML_MAINOBJ& root, PanelPrinter& printer) {
-    NIVOML_FORM* form = root.GetFormForKey(0);
+    NIVOML_FORM* form = FormFor(root, "?submit");
     std::ostream& out = printer.Out();
     if (!form) {
         out << "no form in div " << root.GetCurrentDivName() << "\n";
@@ -174,7 +183,7 @@ int RunPageCheck(const PageCheckOptions& options, const std::string& pageText,
         return 1;
     }
     NIVO_Display display(devicePath);
-    if (!display.IsGood()) return 1;
+    if (!display.IsGood()) return 2;  // the display driver has said why
     PanelPrinter printer(display, devicePath, out);
     NIVOML_MAINOBJ& root = *document.GetRoot();
     std::vector<std::string> names = DivNames(root);

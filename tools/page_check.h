@@ -19,7 +19,8 @@ struct PageCheckOptions {
 bool ParsePageCheckArgs(const std::vector<std::string>& args, PageCheckOptions& options,
                         std::ostream& err);
 // Checks the page text, drawing onto the register file devicePath.
-// Returns 0 when the program would accept the page, 1 when it would reject it.
+// Returns 0 when the program would accept the page, 1 when it would reject it,
+// 2 when the register file cannot be opened.
 int RunPageCheck(const PageCheckOptions& options, const std::string& pageText,
                  const std::string& devicePath, std::ostream& out);
 

@@ -74,6 +74,7 @@ int TimerQueue::TimeBeforeNextDue() const {
     int64_t next = INT64_MAX;
     for (const auto& entry : m_timers) next = std::min(next, entry.second.due);
     int64_t left = next - NowMs();
-    if (left <= 0) return 0;
+    // An overdue timer asks for the shortest wait: 0 would read as "no timer" to the loop.
+    if (left <= 0) return 1;
     return static_cast<int>(std::min<int64_t>(left, INT_MAX));
 }

@@ -33,7 +33,7 @@ public:
 
     // Fires every due timer, earliest first; a callback may arm or kill timers.
     void Execute();
-    // Milliseconds until the next timer is due (0 when overdue); -1 when none is armed.
+    // Milliseconds until the next timer is due (1 when overdue); -1 when none is armed.
     int TimeBeforeNextDue() const;
 
     // Test seam: replaces the monotonic clock (nullptr restores it).

@@ -1,5 +1,5 @@
-#include "markup/nivoml_div.h"
 #include "markup/nivoml_body.h"
+#include "markup/nivoml_div.h"
 #include "markup/nivoml_text.h"
 #include "page_fixture.h"
 
@@ -8,8 +8,8 @@ namespace {
 using LayoutTest = PageTest;
 
 TEST_F(LayoutTest, TextRunsFollowOneAnotherAndTheNextScreenStartsAtCellZero) {
-    ASSERT_TRUE(Load(Page("<goto div=\"A\"/>",
-                          "<div name=\"A\">Hello</div><div name=\"B\">ab<skip/>cd</div>")));
+    ASSERT_TRUE(Load(
+        Page("<goto div=\"A\"/>", "<div name=\"A\">Hello</div><div name=\"B\">ab<skip/>cd</div>")));
     EXPECT_EQ(g_textPosition, 0);
     EXPECT_EQ(Show().Text(), "Hello                 ");
     Root().ShowDiv("B");
@@ -28,8 +28,8 @@ TEST_F(LayoutTest, LineBreaksMoveToTheNextLineOnlyWhenNotAlreadyThere) {
 TEST_F(LayoutTest, TextPastTheDisplayIsKeptWhileLaterTextIsRefused) {
     ASSERT_TRUE(Load(Screen("a<br/>b<br/>refused")));  // second br at 12 moves to 22
     EXPECT_TRUE(log.Has(Logger::Debug, "Position: 22"));
-    EXPECT_TRUE(log.Has(Logger::Debug,
-                        "Displaytextbreite ist ausgeschöpft! Text wird nicht geparsed."));
+    EXPECT_TRUE(
+        log.Has(Logger::Debug, "Displaytextbreite ist ausgeschöpft! Text wird nicht geparsed."));
     EXPECT_EQ(Show().Text(), "a          b          ");
 
     log.ClearLines();
@@ -39,15 +39,27 @@ TEST_F(LayoutTest, TextPastTheDisplayIsKeptWhileLaterTextIsRefused) {
     EXPECT_EQ(Show().Line(1), "twelve char");
 }
 
-TEST_F(LayoutTest, TextRunsAroundElementsReadTheirOwnRunsAndRefusalsUseNoIndex) {
+TEST_F(LayoutTest, TextRunsAroundElementsReadTheirOwnRunsEvenAfterARefusedOne) {
     ASSERT_TRUE(Load(Screen("one<skip count=\"2\"/>two<skip count=\"-1\"/>three")));
     EXPECT_EQ(Show().Text(), "one  twothree         ");
-    // The refused run "late" keeps its index, so the next div's runs start afresh.
-    ASSERT_TRUE(Load(Page("<goto div=\"A\"/>",
-                          "<div name=\"A\">0123456789012345678901<skip/>late</div>"
-                          "<div name=\"B\">first<br/>second</div>")));
-    Root().ShowDiv("B");
-    EXPECT_EQ(Show().Text(), "first      second     ");
+    // A nested div brings the position back to 0: the run after it shows its own
+    // text, never the refused "late".
+    ASSERT_TRUE(
+        Load(Screen("0123456789012345678901<skip/>late<div name=\"I\"><skip/></div>"
+                    "after")));
+    EXPECT_EQ(Show().Line(0), "after567890");
+}
+
+TEST_F(LayoutTest, ADroppedDivStillLeavesTheNextScreenAtCellZero) {
+    ASSERT_TRUE(Load(Page("<goto div=\"B\"/>",
+                          "<div name=\"A\"><a href=\"\" key=\"1\">Hello world</a></div>"
+                          "<div name=\"B\">Next</div>")));
+    EXPECT_TRUE(log.Has(Logger::Error, "InitFromNivoml fehlgeschlagen!"));
+    EXPECT_EQ(Show().Line(0), "Next       ");
+    // Nor does a previous page's stray position shift the next page.
+    g_textPosition = 17;
+    ASSERT_TRUE(Load(Screen("top")));
+    EXPECT_EQ(Show().Line(0), "top        ");
 }
 
 TEST_F(LayoutTest, HostileSkipCountsSaturateInsteadOfOverflowing) {
@@ -56,8 +68,9 @@ TEST_F(LayoutTest, HostileSkipCountsSaturateInsteadOfOverflowing) {
 }
 
 TEST_F(LayoutTest, FormatTagsGiveTheirModeToTheTextInside) {
-    ASSERT_TRUE(Load(Screen("<blink_inv>ab<br/>cd</blink_inv><off>hid</off>x"
-                            "<blink>b<on>n</on></blink>")));
+    ASSERT_TRUE(
+        Load(Screen("<blink_inv>ab<br/>cd</blink_inv><off>hid</off>x"
+                    "<blink>b<on>n</on></blink>")));
     PanelPicture panel = Show();
     EXPECT_EQ(panel.text[0].mode, MODE_BLINK_INV);
     EXPECT_EQ(panel.text[11].mode, MODE_BLINK_INV);
@@ -72,8 +85,12 @@ TEST_F(LayoutTest, FormatTagsGiveTheirModeToTheTextInside) {
 }
 
 TEST_F(LayoutTest, Latin1TextReachesTheCells) {
-    ASSERT_TRUE(Load(Screen("Gr\xFC\xDF" "e &#228;")));
-    EXPECT_EQ(Show().Line(0), "Gr\xFC\xDF" "e \xE4    ");
+    ASSERT_TRUE(
+        Load(Screen("Gr\xFC\xDF"
+                    "e &#228;")));
+    EXPECT_EQ(Show().Line(0),
+              "Gr\xFC\xDF"
+              "e \xE4    ");
 }
 
 }  // namespace

@@ -6,7 +6,8 @@ namespace {
 
 using StructureTest = PageTest;
 
-const char* kThreeDivs = "<div name=\"A\">aaa</div><div name=\"B\">bbb</div><div name=\"C\">ccc</div>";
+const char* kThreeDivs =
+    "<div name=\"A\">aaa</div><div name=\"B\">bbb</div><div name=\"C\">ccc</div>";
 
 TEST_F(StructureTest, StartDivComesFromTheFirstGotoElseTheFirstDiv) {
     ASSERT_TRUE(Load(Page("<goto div=\"B\"/><goto div=\"C\"/>", kThreeDivs)));
@@ -24,11 +25,12 @@ TEST_F(StructureTest, StartDivComesFromTheFirstGotoElseTheFirstDiv) {
 }
 
 TEST_F(StructureTest, KeyTableTakesHeadLinksThenTheCurrentDivsLaterOnesWinning) {
-    ASSERT_TRUE(Load(Page("<goto div=\"A\"/><a href=\"/head1\" key=\"1\"/>"
-                          "<a href=\"/head2\" key=\"2\" duration=\"2\"/>",
-                          "<div name=\"A\"><a href=\"/divA\" key=\"1\">go</a>"
-                          "<a href=\"/first\" key=\"3\"/><a href=\"/second\" key=\"3\"/></div>"
-                          "<div name=\"B\">b<a href=\"/divB\" key=\"2\"/></div>")));
+    ASSERT_TRUE(
+        Load(Page("<goto div=\"A\"/><a href=\"/head1\" key=\"1\"/>"
+                  "<a href=\"/head2\" key=\"2\" duration=\"2\"/>",
+                  "<div name=\"A\"><a href=\"/divA\" key=\"1\">go</a>"
+                  "<a href=\"/first\" key=\"3\"/><a href=\"/second\" key=\"3\"/></div>"
+                  "<div name=\"B\">b<a href=\"/divB\" key=\"2\"/></div>")));
     EXPECT_EQ(Root().GetKeyTarget(1, 0), "/divA");
     EXPECT_EQ(Root().GetKeyTarget(3, 0), "/second");
     EXPECT_EQ(Root().GetKeyTarget(2, 1.0), "");
@@ -44,10 +46,11 @@ TEST_F(StructureTest, KeyTableTakesHeadLinksThenTheCurrentDivsLaterOnesWinning) 
 }
 
 TEST_F(StructureTest, LinksThatCannotBindAreDroppedOrInert) {
-    ASSERT_TRUE(Load(Screen("<a href=\"/nokey\">x</a><a key=\"1\">y</a><a href=\"\" key=\"2\"/>"
-                            "<a href=\"/far\" key=\"9\"/><a href=\"/neg\" key=\"-1\"/>"
-                            "<blink><a href=\"/nested\" key=\"4\">n</a></blink>"
-                            "<a href=\"/ok\" key=\"5\">ok</a>")));
+    ASSERT_TRUE(
+        Load(Screen("<a href=\"/nokey\">x</a><a key=\"1\">y</a><a href=\"\" key=\"2\"/>"
+                    "<a href=\"/far\" key=\"9\"/><a href=\"/neg\" key=\"-1\"/>"
+                    "<blink><a href=\"/nested\" key=\"4\">n</a></blink>"
+                    "<a href=\"/ok\" key=\"5\">ok</a>")));
     for (int key = 0; key < 8; ++key) {
         EXPECT_EQ(Root().GetKeyTarget(key, 0), key == 5 ? "/ok" : "") << key;
     }

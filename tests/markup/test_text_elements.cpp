@@ -6,9 +6,10 @@ namespace {
 using SegmentTest = PageTest;
 
 TEST_F(SegmentTest, LiveDateAndTimeWithTheirSymbolsTakeTheElementsMode) {
-    ASSERT_TRUE(Load(Page("<goto div=\"A\"/><blink><date symbols=\"\" format=\"%d%m%y\"/></blink>"
-                          "<time symbols format=\"%H%M\"/>",
-                          "<div name=\"A\">x</div>")));
+    ASSERT_TRUE(
+        Load(Page("<goto div=\"A\"/><blink><date symbols=\"\" format=\"%d%m%y\"/></blink>"
+                  "<time symbols format=\"%H%M\"/>",
+                  "<div name=\"A\">x</div>")));
     PanelPicture panel = Show();
     EXPECT_EQ(panel.Segments(), "1230061226");
     EXPECT_EQ(panel.segments[4].mode, MODE_BLINK);
@@ -25,16 +26,16 @@ TEST_F(SegmentTest, LiveDateAndTimeWithTheirSymbolsTakeTheElementsMode) {
 TEST_F(SegmentTest, FixedTextsAreCutToTheirFieldAndPlacedInIt) {
     ASSERT_TRUE(Load(Page("<goto div=\"A\"/><date text=\"ABCDEFG\" pos=\"2\"/><time text=\"12\"/>",
                           "<div name=\"A\">x</div>")));
-    EXPECT_TRUE(log.Has(Logger::Warning,
-                        "Text ist zu lang fuer das Date-Feld. String wird gekuerzt."));
+    EXPECT_TRUE(
+        log.Has(Logger::Warning, "Text ist zu lang fuer das Date-Feld. String wird gekuerzt."));
     PanelPicture panel = Show();
     EXPECT_EQ(panel.Segments(), "12    ABCD");
     EXPECT_EQ(panel.SymbolMode(DATE), MODE_OFF);
 
-    ASSERT_TRUE(Load(Page("<goto div=\"A\"/><time text=\"12345\" pos=\"1\"/>",
-                          "<div name=\"A\">x</div>")));
-    EXPECT_TRUE(log.Has(Logger::Warning,
-                        "Text ist zu lang fuer das Time-Feld. String wird gekuerzt."));
+    ASSERT_TRUE(
+        Load(Page("<goto div=\"A\"/><time text=\"12345\" pos=\"1\"/>", "<div name=\"A\">x</div>")));
+    EXPECT_TRUE(
+        log.Has(Logger::Warning, "Text ist zu lang fuer das Time-Feld. String wird gekuerzt."));
     EXPECT_EQ(Show().Segments(), " 123      ");
 }
 
@@ -55,8 +56,8 @@ TEST_F(SegmentTest, InvalidFieldsAreDroppedWithTheirMessages) {
 }
 
 TEST_F(SegmentTest, ALiveFormatWinsOverATextEvenWhenNotOneOfTheAcceptedOnes) {
-    ASSERT_TRUE(Load(Page("<goto div=\"A\"/><date text=\"XY\" format=\"%m%d\"/>",
-                          "<div name=\"A\">x</div>")));
+    ASSERT_TRUE(Load(
+        Page("<goto div=\"A\"/><date text=\"XY\" format=\"%m%d\"/>", "<div name=\"A\">x</div>")));
     EXPECT_EQ(Show().Segments().substr(4), "1206  ");
 }
 

@@ -90,9 +90,9 @@ TEST(PanelDecoder, CursorIsFoundAndCellBeneathRecoveredInAllFourCases) {
         EXPECT_EQ(p.text[4].mode, 0);
         EXPECT_EQ(p.text[4].ch, ' ');
     }
-    {  // blink_inv cell: mark in plane 1, the character copied raw into plane 3
+    {  // blink_inv cell: mark in plane 1, the character (device code of ä) copied into plane 3
         Registers r = FlushedBlank();
-        r.Text(2, 7, "\xE4").Text(3, 7, "\xE4").Text(1, 7, "\x9F");
+        r.Text(2, 7, "\x82").Text(3, 7, "\x82").Text(1, 7, "\x9F");
         PanelPicture p = r.Decode();
         EXPECT_EQ(p.cursor, 7);
         EXPECT_EQ(p.text[7].ch, '\xE4');

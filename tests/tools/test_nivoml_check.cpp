@@ -125,4 +125,16 @@ TEST(NivomlCheck, SubmitShowsTheSettingsTextOfADisplaySettingForm) {
     EXPECT_EQ(RunChecker("--all --submit", page, output), 2);
 }
 
+TEST(NivomlCheck, PlayedCommandsReachTheFormWhoseKeyIsBoundToThem) {
+    std::string output;
+    const std::string page =
+        "<nivoml><head><goto div=\"d\"/></head><body><div name=\"d\">"
+        "<form method=\"get\" action=\"/one\"><input type=\"text\" name=\"a\" value=\"0\" "
+        "mask=\"1\"/><input type=\"incdata\" key=\"2\"/><input type=\"submit\" key=\"4\"/>"
+        "</form><form method=\"get\" action=\"/two\"><input type=\"text\" name=\"b\" "
+        "value=\"0\" mask=\"1\"/></form></div></body></nivoml>";
+    EXPECT_EQ(RunChecker("-l 4 --play ?incdata --submit", page, output), 0);
+    EXPECT_NE(output.find("GET /one?a=1 HTTP/1.0\r\n"), std::string::npos) << output;
+}
+
 }  // namespace

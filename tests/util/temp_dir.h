@@ -12,7 +12,8 @@ class TempDir {
 public:
     TempDir() {
         char name[] = "/tmp/nivo_util_XXXXXX";
-        m_path = mkdtemp(name) != nullptr ? name : "";
+        if (mkdtemp(name) == nullptr) std::abort();  // never fall back to writing under /
+        m_path = name;
     }
     ~TempDir() {
         std::error_code ignored;

@@ -47,7 +47,7 @@ using Ids = std::vector<unsigned long>;
 
 }  // namespace
 
-TEST_F(TimerTest, TimeBeforeNextDueCountsDownToZeroAndIsMinusOneWhenIdle) {
+TEST_F(TimerTest, TimeBeforeNextDueCountsDownToOneAndIsMinusOneWhenIdle) {
     EXPECT_EQ(queue.TimeBeforeNextDue(), -1);
     Recorder target(fired);
     target.RequestTimer(300, 1);
@@ -56,7 +56,7 @@ TEST_F(TimerTest, TimeBeforeNextDueCountsDownToZeroAndIsMinusOneWhenIdle) {
     g_fakeNow += 120;
     EXPECT_EQ(queue.TimeBeforeNextDue(), 180);
     g_fakeNow += 500;
-    EXPECT_EQ(queue.TimeBeforeNextDue(), 0);
+    EXPECT_EQ(queue.TimeBeforeNextDue(), 1);
     target.KillTimer(1);
     target.KillTimer(2);
     EXPECT_EQ(queue.TimeBeforeNextDue(), -1);
@@ -107,7 +107,7 @@ TEST_F(TimerTest, ElapseAllTimersNowMakesEveryTimerOfTheTargetDue) {
     mine.RequestTimer(2000, 1000);
     other.RequestTimer(3000, 9);
     mine.ElapseAllTimersNOW();
-    EXPECT_EQ(queue.TimeBeforeNextDue(), 0);
+    EXPECT_EQ(queue.TimeBeforeNextDue(), 1);
     AdvanceAndRun(0);
     EXPECT_EQ(fired, (Ids{5, 1000}));
     EXPECT_TRUE(other.IsTimerArmed(9));
