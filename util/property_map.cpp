@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <climits>
 #include <cstdlib>
 #include <cstring>
 
@@ -58,7 +59,10 @@ bool Fail(const char* what, const std::string& path, int error) {
 
 // Temporary file beside the target, synced, then renamed over it: a power cut
 // leaves either the old or the new file, never half of one.
-bool WriteAtomically(const std::string& target, const std::string& content) {
+bool WriteAtomically(const std::string& path, const std::string& content) {
+    // A configuration file reached through a symbolic link is replaced where it lives.
+    char resolved[PATH_MAX];
+    const std::string target = ::realpath(path.c_str(), resolved) ? resolved : path;
     std::string temp = target + ".XXXXXX";
     FileDescriptor fd(::mkstemp(&temp[0]));
     if (!fd.IsOpen()) return Fail("cannot create", temp, errno);

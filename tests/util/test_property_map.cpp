@@ -97,6 +97,21 @@ TEST(PropertyMap, AtomicWriteKeepsModeAndLeavesNoTemporaryFile) {
     EXPECT_EQ(info.st_mode & 0777, 0640u);
 }
 
+TEST(PropertyMap, WriteThroughASymbolicLinkUpdatesTheLinkedFile) {
+    TempDir dir;
+    std::string real = dir.Write("real.conf", "A=1\n", 0644);
+    std::string link = dir.Path("link.conf");
+    ASSERT_EQ(symlink(real.c_str(), link.c_str()), 0);
+    PropertyMap map;
+    ASSERT_TRUE(map.ReadFromFile(link));
+    map.SetIntValue("A", 2);
+    ASSERT_TRUE(map.WriteToFile(""));
+    EXPECT_EQ(ReadFile(real), "A=2\n");
+    struct stat info {};
+    ASSERT_EQ(lstat(link.c_str(), &info), 0);
+    EXPECT_TRUE(S_ISLNK(info.st_mode));
+}
+
 TEST(PropertyMap, WriteFailuresReturnFalseLogAndLeaveNothingBehind) {
     TempDir dir;
     CapturingLogger capture;
