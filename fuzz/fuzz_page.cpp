@@ -2,13 +2,12 @@
 // and draw every div, ask for every key and a few element timers, then drive
 // each div's form and setter. The input is the page, optionally followed by a
 // NUL byte and one byte per form or setter command.
-#include <unistd.h>
-
 #include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 #include <string>
 
+#include "fuzz/page_world.h"
 #include "markup/element_host.h"
 #include "markup/nivoml_body.h"
 #include "markup/nivoml_div.h"
@@ -20,27 +19,8 @@
 
 namespace {
 
-// Remembers nothing: the page's timer calls only have to be safe.
-class NullHost : public ElementHost {
-public:
-    void RestartTimer(long, unsigned long) override {}
-    void StopTimer(unsigned long) override {}
-    std::string GetCurrentDivName() override { return "x"; }
-    void AutoSubmit_Form(int) override {}
-    void AutoSubmit_SetDateTime(int) override {}
-};
-
-NIVO_Display& Display() {
-    static std::string path = [] {
-        char name[] = "/tmp/fuzz_page_lcd_XXXXXX";
-        int fd = mkstemp(name);
-        if (fd < 0) abort();
-        close(fd);
-        return std::string(name);
-    }();
-    static NIVO_Display display(path);
-    return display;
-}
+using page_world::Display;
+using page_world::NullHost;
 
 // Applies the commands as the keys would, then reads back what a submission would.
 void Play(NIVOML_MAINOBJ& root, const std::string& commands, NIVO_Display& display) {

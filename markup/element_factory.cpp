@@ -69,7 +69,7 @@ bool CreateFromNivoml(XMLNode& node, std::unique_ptr<NIVOML_BASEOBJ>& out, int& 
     Logger::Log(Logger::Debug, "%s", tag.c_str());
     std::unique_ptr<NIVOML_BASEOBJ> element = dynamic::Create(tag.c_str());
     if (!element) {
-        Logger::Log(Logger::Error, "Typ wird nicht unterstützt.");
+        Logger::Log(Logger::Error, "Typ wird nicht unterst\xfctzt.");
         return false;
     }
     if (!element->InitFromNivoml(node)) {
@@ -89,7 +89,7 @@ bool ParseText(XMLNode& parent, std::unique_ptr<NIVOML_BASEOBJ>& out, int& textI
     if (position >= kCells) {
         Logger::Log(Logger::Debug, "Position: %i", position);
         Logger::Log(Logger::Debug,
-                    "Displaytextbreite ist ausgeschöpft! Text wird nicht geparsed.");
+                    "Displaytextbreite ist ausgesch\xf6pft! Text wird nicht geparsed.");
         return false;
     }
     auto text = std::make_unique<NIVOML_TEXT>();
@@ -102,7 +102,7 @@ bool ParseText(XMLNode& parent, std::unique_ptr<NIVOML_BASEOBJ>& out, int& textI
     ++textIndex;
     AddCells(position, static_cast<long>(text->GetText().size()));
     if (position > kCells) {
-        Logger::Log(Logger::Debug, "Text geht über das Display hinaus: %s",
+        Logger::Log(Logger::Debug, "Text geht \xfc" "ber das Display hinaus: %s",
                     text->GetText().c_str());
     }
     out = std::move(text);

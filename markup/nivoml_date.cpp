@@ -9,7 +9,7 @@ NIVOML_REGISTER_ELEMENT(NIVOML_DATE)
 
 namespace {
 const SegmentFieldElement::Field kDateField = {
-    "Date", "%d%m%y", "%y%m%d", "Ungültiges Format.\ngueltig=\"%d%m%y\" | \"%y%m%d\"",
+    "Date", "%d%m%y", "%y%m%d", "Ung\xfcltiges Format.\ngueltig=\"%d%m%y\" | \"%y%m%d\"",
     4,      6,        DATE | DATE_P2 | DATE_P1, true};
 }
 

@@ -7,6 +7,7 @@
 #include "markup/nivoml_input.h"
 #include "net/http_text.h"
 #include "util/conversions.h"
+#include "util/logger.h"
 #include "util/utilities.h"
 #include "util/xml_node.h"
 
@@ -46,7 +47,13 @@ bool NIVOML_FORM::InitFromNivoml(XMLNode& node) {
     if (m_action != kDisplaySetting) {
         std::string scheme, host, query;
         const std::string url = m_action;
-        SplitUrl(url, scheme, host, m_port, m_action, query);
+        if (!SplitUrl(url, scheme, host, m_port, m_action, query)) {
+            Logger::Log(Logger::Error,
+                        "NIVOML_FORM: Port ung\xfc"
+                        "ltig: %s",
+                        url.c_str());
+            return false;
+        }
     }
     return NIVOML_BASELISTOBJ::InitFromNivoml(node);
 }

@@ -79,7 +79,7 @@ bool NIVOML_INPUT::InitTextField(const std::string& maskText) {
     const int valueLength = static_cast<int>(m_value.size());
     if (static_cast<int>(m_mask.size()) != valueLength) {
         Logger::Log(Logger::Warning,
-                    "Die Maskenlänge (%i) und Valuelänge (%i) sind unterschiedlich.",
+                    "Die Maskenl\xe4nge (%i) und Valuel\xe4nge (%i) sind unterschiedlich.",
                     static_cast<int>(m_mask.size()), valueLength);
     }
     m_mask.resize(m_value.size(), 0);

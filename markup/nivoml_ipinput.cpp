@@ -77,7 +77,7 @@ void NIVOML_IPINPUT::ReadAddress(const std::string& text) {
     for (int i = 0; i < 4 && i < count; ++i) {
         const int value = StrToInt(parts[i]);
         if (value != ToOctetRange(value)) {
-            Logger::Log(Logger::Warning, "IP '%s' außerhalb des gültigen Bereichs von 0..255 (%i)",
+            Logger::Log(Logger::Warning, "IP '%s' au\xdf" "erhalb des g\xfcltigen Bereichs von 0..255 (%i)",
                         text.c_str(), value);
         }
         m_initialOctets[i] = m_octets[i] = static_cast<int16_t>(ToOctetRange(value));

@@ -9,7 +9,7 @@ NIVOML_REGISTER_ELEMENT(NIVOML_TIME)
 
 namespace {
 const SegmentFieldElement::Field kTimeField = {
-    "Time", "%I%M", "%H%M", "Ungültiges Format.\ngueltig=\"%I%M\" | \"%H%M\"",
+    "Time", "%I%M", "%H%M", "Ung\xfcltiges Format.\ngueltig=\"%I%M\" | \"%H%M\"",
     0,      4,      TIME | COLON, false};
 }
 

@@ -24,7 +24,7 @@ bool SegmentFieldElement::InitFromNivoml(XMLNode& node) {
     const int lastPosition = m_field.width - 1;
     if (static_cast<unsigned>(m_position) > static_cast<unsigned>(lastPosition)) {
         Logger::Log(Logger::Error,
-                    "Position für %s-Text liegt ausserhalb des gueltigen Bereichs.\ngueltig=0..%i",
+                    "Position f\xfcr %s-Text liegt ausserhalb des gueltigen Bereichs.\ngueltig=0..%i",
                     m_field.label, lastPosition);
         return false;
     }

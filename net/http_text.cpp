@@ -1,8 +1,18 @@
 #include "net/http_text.h"
 
-#include "util/conversions.h"
+#include <algorithm>
 
-void SplitUrl(const std::string& url, std::string& scheme, std::string& host, uint16_t& port,
+#include "util/conversions.h"
+#include "util/utilities.h"
+
+namespace {
+
+constexpr std::string::size_type kStatusLineMin = 15;  // "HTTP/1.0 200 " and two more
+constexpr std::string::size_type kReasonStart = 13;
+
+}  // namespace
+
+bool SplitUrl(const std::string& url, std::string& scheme, std::string& host, uint16_t& port,
               std::string& path, std::string& query) {
     scheme.clear();
     host.clear();
@@ -10,6 +20,7 @@ void SplitUrl(const std::string& url, std::string& scheme, std::string& host, ui
     path.clear();
     query.clear();
     std::string rest = url;
+    bool portOk = true;
 
     const std::string::size_type schemeEnd = rest.find("://");
     if (schemeEnd != std::string::npos) {
@@ -21,10 +32,16 @@ void SplitUrl(const std::string& url, std::string& scheme, std::string& host, ui
         host = rest.substr(0, hostEnd);
         rest.erase(0, hostEnd);
     }
-    // A port counts only when a path follows it.
+    // A port counts only when a path follows it; a value that does not fit a port
+    // is refused rather than wrapped onto some other port.
     const std::string::size_type slash = rest.find('/');
     if (!rest.empty() && rest[0] == ':' && slash != std::string::npos) {
-        port = static_cast<uint16_t>(StrToInt(rest.substr(1, slash - 1)));
+        const std::string text = rest.substr(1, slash - 1);
+        if (!text.empty()) {
+            const int value = StrToInt(text);
+            portOk = value >= 1 && value <= 65535;
+            if (portOk) port = static_cast<uint16_t>(value);
+        }
         rest.erase(0, slash);
     }
     const std::string::size_type queryStart = rest.find('?');
@@ -34,4 +51,50 @@ void SplitUrl(const std::string& url, std::string& scheme, std::string& host, ui
     } else {
         path = rest;
     }
+    return portOk;
+}
+
+std::string BuildGetRequest(const std::string& target, const std::string& extra) {
+    // A CR or LF would end the request line early and smuggle in header lines.
+    if (HasControlByte(target) || HasControlByte(extra)) return "";
+    std::string request = "GET " + target;
+    if (!extra.empty()) {
+        std::string encoded = extra;
+        EncodeUrlText(encoded);
+        request += encoded;
+    }
+    return request + " HTTP/1.0\r\n\r\n";
+}
+
+void ParseStatusLine(const std::string& answer, std::string& httpVersion, std::string& statusCode,
+                     std::string& reasonPhrase) {
+    if (answer.size() < kStatusLineMin) return;
+    httpVersion = answer.substr(0, 8);
+    statusCode = answer.substr(9, 3);
+    std::string::size_type end = answer.find('\n', kReasonStart);
+    if (end == std::string::npos) end = answer.size();
+    if (end > kReasonStart && answer[end - 1] == '\r') --end;
+    reasonPhrase = answer.substr(kReasonStart, end - kReasonStart);
+}
+
+bool IsSuccessResponse(const std::string& answer) {
+    std::string version, status, reason;
+    ParseStatusLine(answer, version, status, reason);
+    return static_cast<unsigned>(StrToInt(status)) - 200u < 100u;
+}
+
+std::string ExtractNivoml(const std::string& answer) {
+    static const std::string kOpen = "<nivoml";
+    static const std::string kClose = "</nivoml>";
+    const std::string::size_type start = answer.find(kOpen);
+    const std::string::size_type end = answer.rfind(kClose);
+    if (start == std::string::npos || end == std::string::npos || start >= end) return "";
+    return answer.substr(start, end + kClose.size() - start);
+}
+
+bool HasControlByte(const std::string& text) {
+    return std::any_of(text.begin(), text.end(), [](char c) {
+        const auto byte = static_cast<unsigned char>(c);
+        return byte < 0x20 || byte == 0x7F;
+    });
 }

@@ -9,7 +9,7 @@
 #include <cstring>
 
 #include "util/logger.h"
-#include "util/time_of_day.h"
+#include "util/timer.h"
 #include "util/utilities.h"
 
 namespace {
@@ -65,7 +65,7 @@ void LCD_Keys::ReadAvailable() {
         const ssize_t n = ::read(m_fd.Get(), m_buffer + m_count, kBufferSize - m_count);
         if (n > 0) m_count += static_cast<int>(n);
     }
-    m_lastReadTime = WallClockNow();
+    m_lastReadTime = TimerTarget::s_timerQueue.NowMs();
 }
 
 int LCD_Keys::NextKey() {
@@ -77,14 +77,30 @@ int LCD_Keys::NextKey() {
             m_pending &= ~key;
             return static_cast<int>(key);
         }
-        if (m_count < 1) return 0;
-        const unsigned char byte = m_buffer[0];
-        std::memmove(m_buffer, m_buffer + 1, static_cast<size_t>(m_count - 1));
-        --m_count;
-        m_pending = byte & ~static_cast<unsigned>(m_state);
-        m_state = byte;
-        UpdatePressTimes();
+        if (!ConsumeByte()) return 0;
     }
+}
+
+int LCD_Keys::NextPress() {
+    for (;;) {
+        const unsigned keys = m_pending & kKeyBits;
+        if (keys != 0) {
+            m_pending = 0;
+            return static_cast<int>(keys);
+        }
+        if (!ConsumeByte()) return 0;
+    }
+}
+
+bool LCD_Keys::ConsumeByte() {
+    if (m_count < 1) return false;
+    const unsigned char byte = m_buffer[0];
+    std::memmove(m_buffer, m_buffer + 1, static_cast<size_t>(m_count - 1));
+    --m_count;
+    m_pending = byte & ~static_cast<unsigned>(m_state);
+    m_state = byte;
+    UpdatePressTimes();
+    return true;
 }
 
 bool LCD_Keys::IsPressed(unsigned mask) const {
@@ -93,17 +109,18 @@ bool LCD_Keys::IsPressed(unsigned mask) const {
 
 double LCD_Keys::GetHoldTime(unsigned mask) const {
     if (mask < 1 || mask > kKeyBits) return 0.0;
-    if (m_pressTime[mask] <= 0) return 0.0;
-    return difftime(WallClockNow(), m_pressTime[mask]);
+    if (m_pressTime[mask] < 0) return 0.0;
+    const int64_t held = TimerTarget::s_timerQueue.NowMs() - m_pressTime[mask];
+    return held > 0 ? static_cast<double>(held / 1000) : 0.0;
 }
 
 void LCD_Keys::UpdatePressTimes() {
     for (unsigned m = 0; m <= kKeyBits; ++m) {
         if (AllBitsSet(m, m_state)) {
-            if (m_pressTime[m] == 0) m_pressTime[m] = m_lastReadTime;
+            if (m_pressTime[m] < 0) m_pressTime[m] = m_lastReadTime;
         } else {
-            m_pressTime[m] = 0;
+            m_pressTime[m] = -1;
         }
-        if (m_exclusiveTiming && m != m_state) m_pressTime[m] = 0;
+        if (m_exclusiveTiming && m != m_state) m_pressTime[m] = -1;
     }
 }

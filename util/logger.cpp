@@ -29,6 +29,22 @@ std::string FormatMessage(const char* format, va_list args) {
     }
 }
 
+// Every text in the program is ISO-8859-1; a terminal expects UTF-8.
+std::string Latin1ToUtf8(const std::string& text) {
+    std::string out;
+    out.reserve(text.size());
+    for (char c : text) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte < 0x80) {
+            out += c;
+        } else {
+            out += static_cast<char>(0xC0 | (byte >> 6));
+            out += static_cast<char>(0x80 | (byte & 0x3F));
+        }
+    }
+    return out;
+}
+
 const char* LevelName(Logger::LogLevel level) {
     static const char* const names[] = {"ALL",     "DEBUG", "INFO", "NOTICE",
                                         "WARNING", "ERROR", "FATAL"};
@@ -72,7 +88,8 @@ void ConsoleLogger::Write(LogLevel level, const std::string& message) {
     strftime(clock, sizeof clock, "%H:%M:%S", &now);
     std::string text = message;
     while (!text.empty() && text.back() == '\n') text.pop_back();  // we end the line ourselves
-    std::string line = std::string(clock) + " " + LevelName(level) + " " + text + "\n";
+    std::string line =
+        std::string(clock) + " " + LevelName(level) + " " + Latin1ToUtf8(text) + "\n";
     // One write per line, so lines of several processes do not interleave.
     fwrite(line.data(), 1, line.size(), stderr);
     fflush(stderr);
@@ -87,6 +104,7 @@ SyslogLogger::~SyslogLogger() {
     closelog();
 }
 
+// The bytes as they are: the unit's log reader knows they are ISO-8859-1.
 void SyslogLogger::Write(LogLevel level, const std::string& message) {
     syslog(SyslogPriority(level), "%s", message.c_str());
 }

@@ -222,6 +222,42 @@ void EncodeUrlText(std::string& text) {
     ReplaceAll(text, "\"", "%22");
 }
 
+std::string PercentEncodeQueryValue(const std::string& text) {
+    static const char kHex[] = "0123456789ABCDEF";
+    std::string out;
+    out.reserve(text.size());
+    for (const char c : text) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte < 0x20 || byte == 0x7F || c == '&' || c == '#' || c == '%') {
+            out += '%';
+            out += kHex[byte >> 4];
+            out += kHex[byte & 0xF];
+        } else {
+            out += c;
+        }
+    }
+    return out;
+}
+
+std::string EscapeForLog(const std::string& text, size_t limit) {
+    static const char kHex[] = "0123456789abcdef";
+    std::string out;
+    const size_t shown = text.size() < limit ? text.size() : limit;
+    out.reserve(shown + 16);
+    for (size_t i = 0; i < shown; ++i) {
+        const auto byte = static_cast<unsigned char>(text[i]);
+        if (byte < 0x20 || byte == 0x7F) {
+            out += "\\x";
+            out += kHex[byte >> 4];
+            out += kHex[byte & 0xF];
+        } else {
+            out += text[i];
+        }
+    }
+    if (shown < text.size()) out += "...";
+    return out;
+}
+
 std::string CurrentTimeText() {
     struct tm now = LocalTimeNow();
     char text[11];

@@ -30,6 +30,10 @@ timeval MsToTimeval(int ms);
 void ToUpper(std::string& text);
 void ReplaceAll(std::string& text, const std::string& what, const std::string& with);
 void EncodeUrlText(std::string& text);
+// Control bytes, '&', '#' and '%' as %XX: a value that travels inside a query.
+std::string PercentEncodeQueryValue(const std::string& text);
+// At most limit bytes of text for a log line, control bytes as \xNN, "..." when cut.
+std::string EscapeForLog(const std::string& text, size_t limit);
 std::string CurrentTimeText();  // "HH:MM:SS"
 int SecondsToNextMinute();      // 1..60
 // Runs a command of at most 9 words; "&" as last word runs it in the background.

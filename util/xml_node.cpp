@@ -1,9 +1,12 @@
 #include "util/xml_node.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cstring>
 #include <pugixml.hpp>
 #include <vector>
+
+#include "util/logger.h"
 
 struct XMLNode::Document {
     pugi::xml_document xml;
@@ -52,6 +55,106 @@ std::string ToUtf8(const char* latin1) {
     return out;
 }
 
+// Appends the character as UTF-8, as pugixml would have; past Latin-1 it can only
+// become '?' on the way out, so it becomes that now.
+void AppendCharacter(unsigned long code, std::string& out) {
+    if (code < 0x80) {
+        out += static_cast<char>(code);
+    } else if (code <= 0xFF) {
+        out += static_cast<char>(0xC0 | (code >> 6));
+        out += static_cast<char>(0x80 | (code & 0x3F));
+    } else {
+        out += '?';
+    }
+}
+
+// Reads the reference at text (just past the '&'); its length up to and including
+// the ';', or 0 when it is none (the '&' then stays as it is).
+size_t ReadReference(const char* text, unsigned long& code) {
+    static const struct {
+        const char* name;
+        char character;
+    } kNamed[] = {{"lt;", '<'}, {"gt;", '>'}, {"amp;", '&'}, {"apos;", '\''}, {"quot;", '"'}};
+    for (const auto& named : kNamed) {
+        const size_t length = std::strlen(named.name);
+        if (std::strncmp(text, named.name, length) == 0) {
+            code = static_cast<unsigned char>(named.character);
+            return length;
+        }
+    }
+    if (text[0] != '#') return 0;
+    const bool hex = text[1] == 'x';
+    size_t i = hex ? 2 : 1;
+    const size_t firstDigit = i;
+    code = 0;
+    for (;; ++i) {
+        const unsigned char c = static_cast<unsigned char>(text[i]);
+        int digit;
+        if (c >= '0' && c <= '9') {
+            digit = c - '0';
+        } else if (hex && (c | 0x20) >= 'a' && (c | 0x20) <= 'f') {
+            digit = (c | 0x20) - 'a' + 10;
+        } else {
+            break;
+        }
+        code = std::min(code * (hex ? 16 : 10) + digit, 0x110000UL);  // saturate past Unicode
+    }
+    if (i == firstDigit || text[i] != ';') return 0;
+    return i + 1;
+}
+
+// pugixml would write a reference to character 0 as a NUL into its C string and
+// so cut the value there; we decode references ourselves and drop only that one.
+// True when such a reference was dropped.
+bool DecodeReferences(const char* text, std::string& out) {
+    bool droppedZero = false;
+    for (const char* c = text; *c != 0; ++c) {
+        unsigned long code = 0;
+        const size_t length = *c == '&' ? ReadReference(c + 1, code) : 0;
+        if (length == 0) {
+            out += *c;
+            continue;
+        }
+        if (code == 0) {
+            droppedZero = true;
+        } else {
+            AppendCharacter(code, out);
+        }
+        c += length;
+    }
+    return droppedZero;
+}
+
+template <typename Item>
+void DecodeValue(Item item) {
+    if (std::strchr(item.value(), '&') == nullptr) return;
+    std::string decoded;
+    if (DecodeReferences(item.value(), decoded)) {
+        Logger::Log(Logger::Warning, "XMLNode: Zeichenreferenz auf 0 entfernt");
+    }
+    item.set_value(decoded.c_str());
+}
+
+// Iterative, so that deeply nested input cannot exhaust the stack.
+void DecodeAllReferences(pugi::xml_document& document) {
+    pugi::xml_node node = document.first_child();
+    while (node) {
+        if (node.type() == pugi::node_pcdata) DecodeValue(node);
+        for (pugi::xml_attribute a = node.first_attribute(); a; a = a.next_attribute()) {
+            DecodeValue(a);
+        }
+        if (node.first_child()) {
+            node = node.first_child();
+            continue;
+        }
+        while (node && !node.next_sibling()) {
+            node = node.parent();
+            if (node == document) return;
+        }
+        if (node) node = node.next_sibling();
+    }
+}
+
 bool IsTextRun(pugi::xml_node node) {
     return node.type() == pugi::node_pcdata || node.type() == pugi::node_cdata;
 }
@@ -82,11 +185,15 @@ pugi::xml_node FindFirstElement(const pugi::xml_document& document, const std::s
     return pugi::xml_node();
 }
 
-bool IsNameStart(unsigned char c) { return std::isalpha(c) || c == '_' || c == ':' || c >= 0x80; }
+bool IsNameStart(unsigned char c) {
+    return std::isalpha(c) || c == '_' || c == ':' || c >= 0x80;
+}
 bool IsNameChar(unsigned char c) {
     return IsNameStart(c) || std::isdigit(c) || c == '-' || c == '.';
 }
-bool IsBlank(unsigned char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
+bool IsBlank(unsigned char c) {
+    return c == ' ' || c == '\t' || c == '\r' || c == '\n';
+}
 
 // Pages write flags as attributes without a value (<date symbols format="%d%m%y"/>), which
 // XML does not allow. Gives each such attribute an empty value; anything else, including
@@ -147,8 +254,8 @@ bool AddMissingAttributeValues(const std::string& text, std::string& out,
 
 // The error offset counts bytes of pugixml's UTF-8 copy of the Latin-1 input, where every
 // byte of 0x80 and above took two; bytes we inserted do not count for the page's author.
-void SetErrorPosition(const std::string& text, const std::vector<bool>& inserted,
-                      ptrdiff_t offset, XMLResults* results) {
+void SetErrorPosition(const std::string& text, const std::vector<bool>& inserted, ptrdiff_t offset,
+                      XMLResults* results) {
     results->nLine = 1;
     results->nColumn = 1;
     ptrdiff_t converted = 0;
@@ -186,12 +293,14 @@ XMLNode XMLNode::parseString(const std::string& text, const char* tag, XMLResult
     const std::string& source =
         AddMissingAttributeValues(text, completed, inserted) ? completed : text;
     pugi::xml_parse_result parsed = document->xml.load_buffer(
-        source.data(), source.size(), pugi::parse_default, pugi::encoding_latin1);
+        source.data(), source.size(), pugi::parse_default & ~pugi::parse_escapes,
+        pugi::encoding_latin1);
     if (!parsed) {
         out.error = parsed.status;
         SetErrorPosition(source, inserted, parsed.offset, &out);
         return XMLNode();
     }
+    DecodeAllReferences(document->xml);
     pugi::xml_node found = FindFirstElement(document->xml, ToUtf8(tag != nullptr ? tag : ""));
     if (!found) {
         out.error = kErrorMissingTag;

@@ -114,7 +114,7 @@ TEST_F(DocumentTest, UnsupportedElementsDropOnlyThemselvesAndEmptiedContainers) 
                           "<div name=\"Z\"><symbols/></div>"
                           "<div name=\"A\">left<symbols/>right</div>"
                           "text in body<p>x</p>")));
-    EXPECT_TRUE(log.Has(Logger::Error, "Typ wird nicht unterstützt."));
+    EXPECT_TRUE(log.Has(Logger::Error, "Typ wird nicht unterst\xfctzt."));
     EXPECT_TRUE(log.Has(Logger::Error, "InitFromNivoml fehlgeschlagen!"));
     // Only div A survives: Z had nothing usable, text and p are not divs.
     ASSERT_EQ(Root().GetBody()->Children().size(), 1u);

@@ -115,9 +115,9 @@ TEST_F(FormTest, MaskOfOtherLengthIsFittedAndFixedCellsAreSkipped) {
                                  "<input type=\"text\" name=\"a\" value=\"1234\" mask=\"1,0,1\"/>"
                                  "<input type=\"text\" name=\"b\" value=\"xy\"/>");
     EXPECT_TRUE(
-        log.Has(Logger::Warning, "Die Maskenlänge (3) und Valuelänge (4) sind unterschiedlich."));
+        log.Has(Logger::Warning, "Die Maskenl\xe4nge (3) und Valuel\xe4nge (4) sind unterschiedlich."));
     EXPECT_TRUE(
-        log.Has(Logger::Warning, "Die Maskenlänge (0) und Valuelänge (2) sind unterschiedlich."));
+        log.Has(Logger::Warning, "Die Maskenl\xe4nge (0) und Valuel\xe4nge (2) sind unterschiedlich."));
     EXPECT_TRUE(log.Has(Logger::Debug,
                         "Achtung! Der Input-Typ 'text' wird noch mit Cursor anstatt blinkenden "
                         "Text eingegeben."));
@@ -325,6 +325,13 @@ TEST_F(FormTest, MethodMustBeGetOrPostInAnyCase) {
     ASSERT_TRUE(Load(Screen("x<form method=\"gEt\" action=\"/g\">" + field + "</form>")));
     ASSERT_NE(Root().GetFormForKey(0), nullptr);
     EXPECT_EQ(Root().GetFormForKey(0)->BuildRequest(*display, ""), "GET /g?h=v HTTP/1.0\r\n\r\n");
+    // A port that does not fit 1..65535 is refused, never wrapped onto another port.
+    ASSERT_TRUE(Load(
+        Screen("x<form method=\"get\" action=\"http://127.0.0.1:65617/g\">" + field + "</form>")));
+    EXPECT_EQ(Root().GetFormForKey(0), nullptr);
+    EXPECT_TRUE(log.Has(Logger::Error,
+                        "NIVOML_FORM: Port ung\xfc"
+                        "ltig: http://127.0.0.1:65617/g"));
     // A form with nothing usable inside is dropped like one with a bad method.
     ASSERT_TRUE(Load(Screen("x<form method=\"get\"><input type=\"bogus\"/></form>")));
     EXPECT_EQ(Root().GetFormForKey(0), nullptr);

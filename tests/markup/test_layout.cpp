@@ -29,13 +29,13 @@ TEST_F(LayoutTest, TextPastTheDisplayIsKeptWhileLaterTextIsRefused) {
     ASSERT_TRUE(Load(Screen("a<br/>b<br/>refused")));  // second br at 12 moves to 22
     EXPECT_TRUE(log.Has(Logger::Debug, "Position: 22"));
     EXPECT_TRUE(
-        log.Has(Logger::Debug, "Displaytextbreite ist ausgeschöpft! Text wird nicht geparsed."));
+        log.Has(Logger::Debug, "Displaytextbreite ist ausgesch\xf6pft! Text wird nicht geparsed."));
     EXPECT_EQ(Show().Text(), "a          b          ");
 
     log.ClearLines();
     ASSERT_TRUE(Load(Screen("<br/>twelve chars<skip/>more")));
-    EXPECT_TRUE(log.Has(Logger::Debug, "Text geht über das Display hinaus: twelve chars"));
-    EXPECT_TRUE(log.Contains("ausgeschöpft"));
+    EXPECT_TRUE(log.Has(Logger::Debug, "Text geht \xfc" "ber das Display hinaus: twelve chars"));
+    EXPECT_TRUE(log.Contains("ausgesch\xf6pft"));
     EXPECT_EQ(Show().Line(1), "twelve char");
 }
 

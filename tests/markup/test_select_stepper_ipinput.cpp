@@ -194,7 +194,7 @@ TEST_F(IpInputTest, DigitsStepWithinTheirPlaceAndTheOctetStaysInRange) {
 }
 
 TEST_F(IpInputTest, MalformedAddressesAreRepairedAndLoggedAndANamelessOneIsDropped) {
-    const std::string range = "' außerhalb des gültigen Bereichs von 0..255 (";
+    const std::string range = "' au\xdf" "erhalb des g\xfcltigen Bereichs von 0..255 (";
     const std::vector<std::vector<std::string>> cases = {
         {"10.0.0", "010.000.000.000", "IP '10.0.0' hat keine vier Bereiche (3)"},
         {"300.1.2.-4", "255.001.002.000", "IP '300.1.2.-4" + range + "300)",

@@ -43,15 +43,15 @@ TEST_F(SegmentTest, InvalidFieldsAreDroppedWithTheirMessages) {
     const std::string div = "<div name=\"A\">x</div>";
     EXPECT_TRUE(Load(Page("<goto div=\"A\"/><time text=\"12\" pos=\"4\"/>", div)));
     EXPECT_TRUE(log.Has(Logger::Error,
-                        "Position für Time-Text liegt ausserhalb des gueltigen Bereichs.\n"
+                        "Position f\xfcr Time-Text liegt ausserhalb des gueltigen Bereichs.\n"
                         "gueltig=0..3"));
     EXPECT_TRUE(Load(Page("<goto div=\"A\"/><date text=\"1\" pos=\"-1\"/>", div)));
     EXPECT_TRUE(log.Has(Logger::Error,
-                        "Position für Date-Text liegt ausserhalb des gueltigen Bereichs.\n"
+                        "Position f\xfcr Date-Text liegt ausserhalb des gueltigen Bereichs.\n"
                         "gueltig=0..5"));
     EXPECT_TRUE(Load(Page("<goto div=\"A\"/><date/><time format=\"%H:%M\"/>", div)));
-    EXPECT_TRUE(log.Has(Logger::Error, "Ungültiges Format.\ngueltig=\"%d%m%y\" | \"%y%m%d\""));
-    EXPECT_TRUE(log.Has(Logger::Error, "Ungültiges Format.\ngueltig=\"%I%M\" | \"%H%M\""));
+    EXPECT_TRUE(log.Has(Logger::Error, "Ung\xfcltiges Format.\ngueltig=\"%d%m%y\" | \"%y%m%d\""));
+    EXPECT_TRUE(log.Has(Logger::Error, "Ung\xfcltiges Format.\ngueltig=\"%I%M\" | \"%H%M\""));
     EXPECT_EQ(Show().Segments(), "          ");
 }
 

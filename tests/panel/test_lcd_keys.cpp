@@ -12,9 +12,21 @@
 #include "panel/lcd_keys.h"
 #include "util/file_descriptor.h"
 #include "util/logger.h"
-#include "util/time_of_day.h"
+#include "util/timer.h"
 
 namespace {
+
+// The monotonic clock the hold times are measured on, moved by hand.
+struct FakeMonotonicClock {
+    static inline int64_t s_now = 0;
+    static int64_t Now() { return s_now; }
+    explicit FakeMonotonicClock(int64_t ms) {
+        s_now = ms;
+        TimerTarget::s_timerQueue.SetClock(&Now);
+    }
+    ~FakeMonotonicClock() { TimerTarget::s_timerQueue.SetClock(nullptr); }
+    void AdvanceMs(int64_t ms) { s_now += ms; }
+};
 
 bool Readable(int fd) {
     fd_set readSet;
@@ -49,12 +61,13 @@ protected:
                   static_cast<ssize_t>(bytes.size()));
     }
     // What the manager does when select reports the device readable.
-    std::vector<int> Deliver(LCD_Keys& keys, const std::string& bytes) {
+    std::vector<int> Deliver(LCD_Keys& keys, const std::string& bytes,
+                             int (LCD_Keys::*next)() = &LCD_Keys::NextKey) {
         Send(bytes);
         EXPECT_TRUE(Readable(keys.GetFd()));
         keys.ReadAvailable();
         std::vector<int> events;
-        for (int key = keys.NextKey(); key != 0; key = keys.NextKey()) events.push_back(key);
+        for (int key = (keys.*next)(); key != 0; key = (keys.*next)()) events.push_back(key);
         return events;
     }
 
@@ -85,6 +98,23 @@ TEST_F(KeysTest, StateBytesBecomePressEventsInOrder) {
     EXPECT_TRUE(keys.IsPressed(8));
     EXPECT_FALSE(keys.IsPressed(0));
     EXPECT_FALSE(keys.IsPressed(9));
+}
+
+TEST_F(KeysTest, PressesComeOncePerByteAsTheirCombination) {
+    LCD_Keys keys(m_path);
+    OpenWriter();
+    const auto press = &LCD_Keys::NextPress;
+    EXPECT_EQ(Deliver(keys, "\x03", press), Events({3}));
+    EXPECT_EQ(Deliver(keys, std::string("\x07\x07\x00\x00\x05\x0c", 6), press),
+              Events({4, 5}));  // 0x0c newly brings only a bit above the keys
+    EXPECT_EQ(keys.GetState(), 0x0c);
+    Send(std::string("\x00\x06\x02", 3));
+    ASSERT_TRUE(Readable(keys.GetFd()));
+    keys.ReadAvailable();
+    EXPECT_EQ(keys.NextPress(), 6);
+    EXPECT_EQ(keys.GetState(), 6);  // the byte that brought the press
+    EXPECT_EQ(keys.NextPress(), 0);
+    EXPECT_EQ(keys.GetState(), 2);
 }
 
 TEST_F(KeysTest, InputPresentAtStartIsDiscarded) {
@@ -119,16 +149,16 @@ TEST_F(KeysTest, WriterGoingAwayLeavesNothingReadable) {
 }
 
 TEST_F(KeysTest, HoldTimesFollowTheHeldCombination) {
-    FakeWallClock clock(1000000);
+    FakeMonotonicClock clock(0);  // a press at 0 ms is a press all the same
     {
         LCD_Keys exclusive(m_path);
         exclusive.SetExclusiveTiming(true);
         OpenWriter();
         Deliver(exclusive, "\x01");
-        clock.Advance(3);
+        clock.AdvanceMs(3000);
         EXPECT_EQ(exclusive.GetHoldTime(1), 3.0);
         Deliver(exclusive, "\x03");
-        clock.Advance(2);
+        clock.AdvanceMs(2999);
         EXPECT_EQ(exclusive.GetHoldTime(3), 2.0);
         EXPECT_EQ(exclusive.GetHoldTime(1), 0.0);
         EXPECT_EQ(exclusive.GetHoldTime(2), 0.0);
@@ -138,9 +168,9 @@ TEST_F(KeysTest, HoldTimesFollowTheHeldCombination) {
     LCD_Keys shared(m_path);
     OpenWriter();
     Deliver(shared, "\x01");
-    clock.Advance(3);
+    clock.AdvanceMs(3000);
     Deliver(shared, "\x03");
-    clock.Advance(2);
+    clock.AdvanceMs(2999);
     EXPECT_EQ(shared.GetHoldTime(1), 5.0);
     EXPECT_EQ(shared.GetHoldTime(2), 2.0);
     EXPECT_EQ(shared.GetHoldTime(3), 2.0);

@@ -44,10 +44,12 @@ TEST(Logger, ConsoleLoggerWritesOneLineWithTimeAndLevelToStderr) {
         ScopedLogger installed(&console);
         Logger::Log(Logger::Error, "NIVO_Display: flush What=%i\n", 15);
         Logger::Log(Logger::Debug, "dropped at the default level");
-        Logger::Log(Logger::Info, "second");
+        Logger::Log(Logger::Info, "Gr\xfc\xdf %s", "\xd6l");  // Latin-1 in, UTF-8 out
     }
     fflush(stderr);
     dup2(saved, STDERR_FILENO);
     close(saved);
-    EXPECT_EQ(ReadFile(path), "07:05:09 ERROR NIVO_Display: flush What=15\n07:05:09 INFO second\n");
+    EXPECT_EQ(ReadFile(path),
+              "07:05:09 ERROR NIVO_Display: flush What=15\n"
+              "07:05:09 INFO Gr\xc3\xbc\xc3\x9f \xc3\x96l\n");
 }

@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "util/logger.h"
 #include "util/xml_node.h"
 
 namespace {
@@ -27,6 +28,22 @@ TEST(XmlNodeTest, Latin1BytesAndCharacterReferencesComeBackAsOneByteEach) {
     XMLNode child = a.getChildNode("\xE4k");
     EXPECT_EQ(child.getName(), "\xE4k");
     EXPECT_EQ(a.enumContents(2).child.getName(), "\xE4k");
+}
+
+TEST(XmlNodeTest, ReferenceToZeroIsDroppedWithALogLineAndTheRestOfTheRunKept) {
+    CapturingLogger log;
+    ScopedLogger installed(&log);
+    XMLNode a = Parse(
+        "<a t=\"x&#0;y\" u=\"&amp;#0;\">a&#0;b&#x000;c&lt;&#x41;&#65;&#;&#x;&#X0;&quot;"
+        "<b/><![CDATA[&#0;]]></a>",
+        "a");
+    ASSERT_FALSE(a.isEmpty());
+    EXPECT_EQ(a.getText(0), "abc<AA&#;&#x;&#X0;\"");
+    EXPECT_EQ(a.getAttribute("t"), "xy");
+    EXPECT_EQ(a.getAttribute("u"), "&#0;");  // an escaped ampersand is no reference
+    EXPECT_EQ(a.getText(1), "&#0;");         // nor is anything inside CDATA
+    EXPECT_EQ(log.Count("XMLNode: Zeichenreferenz auf 0 entfernt"), 2);
+    EXPECT_EQ(log.Lines().size(), 2u);
 }
 
 TEST(XmlNodeTest, ErrorLineAndColumnCountLatin1BytesOnce) {
@@ -140,9 +157,10 @@ TEST(XmlNodeTest, CopiesShareTheDocumentAndOutliveTheOriginal) {
 
 TEST(XmlNodeTest, AttributesWithoutValueAreFlagsWithAnEmptyValue) {
     XMLResults results;
-    XMLNode root = Parse("<nivoml><!-- <x y> --><date symbols format=\"%d%m%y\" pos/>"
-                         "<time\nsymbols/><![CDATA[<q r>]]></nivoml>",
-                         "nivoml", &results);
+    XMLNode root = Parse(
+        "<nivoml><!-- <x y> --><date symbols format=\"%d%m%y\" pos/>"
+        "<time\nsymbols/><![CDATA[<q r>]]></nivoml>",
+        "nivoml", &results);
     ASSERT_EQ(results.error, 0);
     XMLNode date = root.getChildNode("date");
     EXPECT_TRUE(date.isAttributeSet("symbols"));

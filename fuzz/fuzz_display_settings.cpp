@@ -1,0 +1,71 @@
+// The settings text of a DISPLAY_SETTING form, applied to a running manager.
+// Afterwards the display holds values it accepts and the configuration file
+// reads back to exactly what the display and the manager use. A text whose
+// page to load would connect anywhere but port 1 of 127.0.0.1 (refused at once)
+// is not run: no fuzz input may reach a server that happens to listen there.
+#include <cstdint>
+#include <string>
+
+#include "fuzz/manager_world.h"
+#include "net/http_text.h"
+#include "panel/nivo_display.h"
+#include "util/property_map.h"
+
+namespace {
+
+// The page the text would load: the last "sLoadPage" value, as the manager reads it.
+std::string LoadPageOf(const std::string& settings) {
+    std::string url;
+    size_t start = 0;
+    while (start < settings.size()) {
+        size_t end = settings.find(';', start);
+        if (end == std::string::npos) end = settings.size();
+        const std::string piece = settings.substr(start, end - start);
+        start = end + 1;
+        const size_t equals = piece.find('=');
+        if (equals != std::string::npos && piece.compare(0, equals, "sLoadPage") == 0) {
+            url = piece.substr(equals + 1);
+        }
+    }
+    return url;
+}
+
+bool ConnectsElsewhere(const std::string& settings) {
+    const std::string url = LoadPageOf(settings);
+    std::string scheme, host, path, query;
+    uint16_t port = 0;
+    return !url.empty() && SplitUrl(url, scheme, host, port, path, query) && port != 1;
+}
+
+bool InRange(int value) { return value >= 0 && value <= 15; }
+
+void CheckFormat(const PropertyMap& config, const char* key, const std::string& shown,
+                 const char* first, const char* second) {
+    const std::string stored = config.GetStringValue(key, "");
+    if (stored != first && stored != second) __builtin_trap();
+    // "" is the display's live clock being off, which is never stored.
+    if (!shown.empty() && stored != shown) __builtin_trap();
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    NIVO_Manager& manager = fuzz_world::Manager();
+    const std::string settings(reinterpret_cast<const char*>(data), size);
+    if (ConnectsElsewhere(settings)) return -1;  // keeps it out of the corpus
+
+    manager.ApplyDisplaySettings(settings);
+
+    NIVO_Display& display = manager.GetDisplay();
+    if (!InRange(display.GetContrast()) || !InRange(display.GetBrightness())) __builtin_trap();
+    PropertyMap config;
+    if (!config.ReadFromFile(NIVO_Manager::ConfigPath())) __builtin_trap();
+    if (config.GetIntValue("CONTRAST", -1) != display.GetContrast() ||
+        config.GetIntValue("BRIGHTNESS", -1) != display.GetBrightness() ||
+        config.GetStringValue("BACKLIGHT", "") != std::to_string(manager.GetBacklightTimeout())) {
+        __builtin_trap();
+    }
+    CheckFormat(config, "TIMEFORMAT", display.GetTimeFormat(), "%H%M", "%I%M");
+    CheckFormat(config, "DATEFORMAT", display.GetDateFormat(), "%d%m%y", "%y%m%d");
+    return 0;
+}
