@@ -76,7 +76,13 @@ inline NIVO_Manager& Manager() {
         setenv("NIVO_KEYS_DEVICE", keys.c_str(), 1);
         setenv("NIVO_LCD_CONFIG", (Folder() + "/nivo_lcd.conf").c_str(), 1);
         setenv("NIVO_UDP_PORT", std::to_string(FreeUdpPort()).c_str(), 1);
-        Logger::s_logger = new SilentLogger;
+        // NIVO_FUZZ_LOG=1 shows the program's log when a finding is replayed.
+        if (const char* log = std::getenv("NIVO_FUZZ_LOG"); log != nullptr && *log == '1') {
+            Logger::s_logger = new ConsoleLogger;
+            Logger::s_logger->SetLevel(Logger::All);
+        } else {
+            Logger::s_logger = new SilentLogger;
+        }
         NIVO_Manager::s_sleep = NoPause;
         auto* created = new NIVO_Manager(kRefusedBase);
         if (!created->Init()) std::abort();

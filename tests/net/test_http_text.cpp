@@ -136,7 +136,7 @@ TEST(HttpTextTest, DocumentRunsFromTheFirstOpeningToTheLastClosingTag) {
               "<nivoml>a</nivoml>");
     EXPECT_EQ(ExtractNivoml("<nivoml>1</nivoml> <nivoml>2</nivoml>x"),
               "<nivoml>1</nivoml> <nivoml>2</nivoml>");
-    EXPECT_EQ(ExtractNivoml("</nivoml><nivoml>"), "");
+    EXPECT_EQ(ExtractNivoml("</nivoml> <nivoml>"), "");
     EXPECT_EQ(ExtractNivoml("<nivoml>"), "");
     EXPECT_EQ(ExtractNivoml(""), "");
 }

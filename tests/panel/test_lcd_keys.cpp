@@ -165,6 +165,7 @@ TEST_F(KeysTest, HoldTimesFollowTheHeldCombination) {
         m_writer.Reset();
     }
 
+    FakeMonotonicClock::s_now = 0;
     LCD_Keys shared(m_path);
     OpenWriter();
     Deliver(shared, "\x01");
