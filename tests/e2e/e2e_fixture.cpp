@@ -195,8 +195,10 @@ std::string RawServer::ReadRequest(int connection) const {
 }
 
 std::string SimplePage(const std::string& text, const std::string& pageType) {
-    return "<nivoml pagetype=\"" + pageType + "\"><head><a href=\"@/home.cgi\" key=\"4\"/></head>"
-           "<body><div name=\"P\">" + text + "</div></body></nivoml>";
+    return "<nivoml pagetype=\"" + pageType +
+           "\"><head><a href=\"@/home.cgi\" key=\"4\"/></head>"
+           "<body><div name=\"P\">" +
+           text + "</div></body></nivoml>";
 }
 
 std::string HttpAnswer(const std::string& nivoml) {
@@ -237,10 +239,13 @@ std::string E2E::Url(const std::string& path) const {
 void E2E::Page(const std::string& name, const std::string& nivoml, const std::string& shell) {
     const std::string record = m_dir.Path(name);
     m_dir.Write("site/" + name + ".cgi",
-                "echo \"$QUERY_STRING\" >> '" + record + ".query'\n"
-                "[ -n \"$CONTENT_LENGTH\" ] && head -c \"$CONTENT_LENGTH\" > '" + record + ".body'\n"
-                "N=$(wc -l < '" + record + ".query')\n" +
-                    shell +
+                "echo \"$QUERY_STRING\" >> '" + record +
+                    ".query'\n"
+                    "[ -n \"$CONTENT_LENGTH\" ] && head -c \"$CONTENT_LENGTH\" > '" +
+                    record +
+                    ".body'\n"
+                    "N=$(wc -l < '" +
+                    record + ".query')\n" + shell +
                     "\nprintf 'Content-Type: text/plain\\r\\n\\r\\n'\n"
                     "cat <<'END_OF_PAGE'\n" +
                     Site(nivoml) + "\nEND_OF_PAGE\n");
@@ -261,15 +266,22 @@ void E2E::HomeSite(const std::string& homeShell) {
 }
 
 void E2E::StartServer() {
-    const std::string config = m_dir.Write(
-        "lighttpd.conf",
-        "server.bind = \"127.0.0.1\"\n"
-        "server.port = " + std::to_string(m_port) + "\n"
-        "server.document-root = \"" + m_dir.Path("site") + "\"\n"
-        "server.pid-file = \"" + m_dir.Path("lighttpd.pid") + "\"\n"
-        "server.errorlog = \"" + m_dir.Path("lighttpd.error.log") + "\"\n"
-        "server.modules = (\"mod_cgi\")\n"
-        "cgi.assign = (\".cgi\" => \"/bin/sh\")\n");
+    const std::string config = m_dir.Write("lighttpd.conf",
+                                           "server.bind = \"127.0.0.1\"\n"
+                                           "server.port = " +
+                                               std::to_string(m_port) +
+                                               "\n"
+                                               "server.document-root = \"" +
+                                               m_dir.Path("site") +
+                                               "\"\n"
+                                               "server.pid-file = \"" +
+                                               m_dir.Path("lighttpd.pid") +
+                                               "\"\n"
+                                               "server.errorlog = \"" +
+                                               m_dir.Path("lighttpd.error.log") +
+                                               "\"\n"
+                                               "server.modules = (\"mod_cgi\")\n"
+                                               "cgi.assign = (\".cgi\" => \"/bin/sh\")\n");
     m_server.Start({FindInPath("lighttpd"), "-D", "-f", config}, {"PATH=/usr/bin:/bin"},
                    m_dir.Path("lighttpd.out"));
     ASSERT_TRUE(WaitFor([&] { return Connects(m_port); }, "lighttpd accepting connections"))
@@ -301,7 +313,8 @@ void E2E::StartProgramWith(const std::vector<std::string>& arguments) {
     };
     for (char** variable = environ; *variable != nullptr; ++variable) {
         std::string text = *variable;
-        if (text.rfind("ASAN_", 0) == 0 || text.rfind("UBSAN_", 0) == 0 || text.rfind("LSAN_", 0) == 0)
+        if (text.rfind("ASAN_", 0) == 0 || text.rfind("UBSAN_", 0) == 0 ||
+            text.rfind("LSAN_", 0) == 0)
             environment.push_back(text);  // the sanitizer build's settings reach the program
     }
     std::vector<std::string> argv = {NIVO_LCD_BIN};
@@ -354,8 +367,9 @@ PanelPicture E2E::Panel() const {
         SleepMs(kPollMs);
     }
     if (done()) return ::testing::AssertionSuccess();
-    return ::testing::AssertionFailure() << "no " << what << " within " << boundMs << " ms; panel:\n"
-                                         << RenderPanel(Panel());
+    return ::testing::AssertionFailure()
+           << "no " << what << " within " << boundMs << " ms; panel:\n"
+           << RenderPanel(Panel());
 }
 
 ::testing::AssertionResult E2E::WaitForText(const std::string& text, int boundMs) const {

@@ -7,9 +7,8 @@
 #include <gtest/gtest.h>
 #include <sys/types.h>
 
-#include <csignal>
-
 #include <atomic>
+#include <csignal>
 #include <functional>
 #include <mutex>
 #include <string>
@@ -69,6 +68,9 @@ private:
     std::vector<FileDescriptor> m_held;  // silent connections, closed at the end
     std::thread m_thread;
 };
+
+// The query tail every request carries with the default display settings.
+inline const std::string kDefaultTail = "sContrast=7&sBacklight=60&sBrightness=15";
 
 // A page of one div showing text; key 4 leads to home.cgi.
 std::string SimplePage(const std::string& text, const std::string& pageType = "PLAIN");

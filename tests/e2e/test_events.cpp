@@ -11,7 +11,6 @@
 
 namespace {
 
-const std::string kTail = "sContrast=7&sBacklight=60&sBrightness=15";
 constexpr auto npos = std::string::npos;
 
 }  // namespace
@@ -54,8 +53,9 @@ TEST_F(E2E, StatusReportsShowOnLedsAndSymbols) {
     // On battery the power LED blinks and the backlight goes out after 2 s even when
     // set to stay on; back on mains both come back.
     SendUdp("POWER\nU_SOURCE_FAIL=true\nU_USBD_OK=false");
-    EXPECT_TRUE(Shows("power LED blinking",
-                      [](const PanelPicture& p) { return p.LedMode(LED_POWER) == MODE_BLINK_INV; }));
+    EXPECT_TRUE(Shows("power LED blinking", [](const PanelPicture& p) {
+        return p.LedMode(LED_POWER) == MODE_BLINK_INV;
+    }));
     EXPECT_TRUE(Shows("backlight off",
                       [](const PanelPicture& p) { return p.LedMode(LED_DISPLAY) == MODE_OFF; }));
     SendUdp("POWER\nU_SOURCE_FAIL=false");
@@ -66,9 +66,10 @@ TEST_F(E2E, StatusReportsShowOnLedsAndSymbols) {
 
 TEST_F(E2E, PageEventsReloadOrLoadTheServiceAndAlarmPages) {
     HomeSite();
-    Page("service", "<nivoml pagetype=\"SERVICE\" alarmpage=\"@/alarm.cgi\"><head>"
-                    "<a href=\"@/home.cgi\" key=\"4\"/></head>"
-                    "<body><div name=\"S\">Service</div></body></nivoml>");
+    Page("service",
+         "<nivoml pagetype=\"SERVICE\" alarmpage=\"@/alarm.cgi\"><head>"
+         "<a href=\"@/home.cgi\" key=\"4\"/></head>"
+         "<body><div name=\"S\">Service</div></body></nivoml>");
     Page("alarm", SimplePage("Alarm page", "ALARM"));
     StartServer();
     StartProgram("home.cgi");
@@ -77,7 +78,7 @@ TEST_F(E2E, PageEventsReloadOrLoadTheServiceAndAlarmPages) {
     ASSERT_TRUE(WaitForText("Div B"));
     SendUdp("RELOAD");
     ASSERT_TRUE(WaitFor([&] { return Queries("home").size() == 2; }, "reload of the home page"));
-    EXPECT_EQ(Queries("home")[1], kTail + "&sDivname=B");
+    EXPECT_EQ(Queries("home")[1], kDefaultTail + "&sDivname=B");
     SendUdp("SERVICE");
     ASSERT_TRUE(WaitForText("Service"));
     SendUdp("ALARM");
@@ -189,10 +190,11 @@ TEST_F(E2E, UnknownOptionPrintsTheUsageAndExits255) {
 TEST_F(E2E, SlowSilentServerIsGivenUpAndThePanelStaysUsable) {
     RawServer silent("");
     HomeSite();
-    Page("second", "<nivoml><head><a href=\"" + silent.Url("silent.cgi") + "\" key=\"1\"/>"
-                   "<a href=\"#B\" key=\"2\"/></head>"
-                   "<body><div name=\"S\">Second page</div><div name=\"B\">Div B</div></body>"
-                   "</nivoml>");
+    Page("second", "<nivoml><head><a href=\"" + silent.Url("silent.cgi") +
+                       "\" key=\"1\"/>"
+                       "<a href=\"#B\" key=\"2\"/></head>"
+                       "<body><div name=\"S\">Second page</div><div name=\"B\">Div B</div></body>"
+                       "</nivoml>");
     StartServer();
     StartProgram("second.cgi");
     ASSERT_TRUE(WaitForText("Second page"));
@@ -204,7 +206,8 @@ TEST_F(E2E, SlowSilentServerIsGivenUpAndThePanelStaysUsable) {
     Tap(2);
     ASSERT_TRUE(WaitForText("Div B"));
     EXPECT_EQ(silent.Requests().size(), 2u);
-    EXPECT_EQ(silent.Requests()[0].rfind("GET /silent.cgi?" + kTail + " HTTP/1.0\r\n", 0), 0u);
+    EXPECT_EQ(silent.Requests()[0].rfind("GET /silent.cgi?" + kDefaultTail + " HTTP/1.0\r\n", 0),
+              0u);
     EXPECT_GE(LogCount("Dieser Fehler konnte 2x nicht behandelt werden"), 1);
 }
 

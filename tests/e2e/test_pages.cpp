@@ -9,7 +9,6 @@
 
 namespace {
 
-const std::string kTail = "sContrast=7&sBacklight=60&sBrightness=15";
 constexpr auto npos = std::string::npos;
 
 }  // namespace
@@ -26,8 +25,9 @@ TEST_F(E2E, BasePageShowsUntilTheHomePageArrivesWithTheSettingsQuery) {
         },
         "base page"));
     ASSERT_TRUE(WaitForText("Home page"));
-    EXPECT_EQ(Queries("home").front(), kTail);
-    EXPECT_NE(Config().find("CONTRAST=7"), npos) << "missing configuration not written: " << Config();
+    EXPECT_EQ(Queries("home").front(), kDefaultTail);
+    EXPECT_NE(Config().find("CONTRAST=7"), npos)
+        << "missing configuration not written: " << Config();
 }
 
 TEST_F(E2E, KeysFollowInternalAndExternalLinks) {
@@ -39,17 +39,19 @@ TEST_F(E2E, KeysFollowInternalAndExternalLinks) {
     ASSERT_TRUE(WaitForText("Div B"));
     Tap(1);
     ASSERT_TRUE(WaitForText("Second page"));
-    EXPECT_EQ(Queries("second"), std::vector<std::string>{kTail});
+    EXPECT_EQ(Queries("second"), std::vector<std::string>{kDefaultTail});
     EXPECT_EQ(Queries("home").size(), 1u);  // the internal link asked the server nothing
 }
 
 TEST_F(E2E, HeldKeysFireLongPressLinksOncePerPressAndNothingAfterAPageChange) {
-    Page("hold", "<nivoml><head><a href=\"@/next.cgi\" key=\"1\"/></head><body>"
-                 "<div name=\"A\">Hold A<a href=\"#B\" key=\"4\" duration=\"2\"/></div>"
-                 "<div name=\"B\">Hold B<a href=\"#B\" key=\"4\" duration=\"2\"/></div>"
-                 "</body></nivoml>");
-    Page("next", "<nivoml><head><a href=\"@/hold.cgi\" key=\"1\"/></head>"
-                 "<body><div name=\"N\">Next page</div></body></nivoml>");
+    Page("hold",
+         "<nivoml><head><a href=\"@/next.cgi\" key=\"1\"/></head><body>"
+         "<div name=\"A\">Hold A<a href=\"#B\" key=\"4\" duration=\"2\"/></div>"
+         "<div name=\"B\">Hold B<a href=\"#B\" key=\"4\" duration=\"2\"/></div>"
+         "</body></nivoml>");
+    Page("next",
+         "<nivoml><head><a href=\"@/hold.cgi\" key=\"1\"/></head>"
+         "<body><div name=\"N\">Next page</div></body></nivoml>");
     StartServer();
     StartProgram("hold.cgi");
     ASSERT_TRUE(WaitForText("Hold A"));
@@ -77,13 +79,14 @@ TEST_F(E2E, HeldKeysFireLongPressLinksOncePerPressAndNothingAfterAPageChange) {
 
 TEST_F(E2E, AutoswitchLinkLoadsItsTargetByItself) {
     HomeSite();
-    Page("auto", "<nivoml><head><a href=\"@/second.cgi\" key=\"7\" autoswitch=\"1000\"/></head>"
-                 "<body><div name=\"A\">Auto page</div></body></nivoml>");
+    Page("auto",
+         "<nivoml><head><a href=\"@/second.cgi\" key=\"7\" autoswitch=\"1000\"/></head>"
+         "<body><div name=\"A\">Auto page</div></body></nivoml>");
     StartServer();
     StartProgram("auto.cgi");
     ASSERT_TRUE(WaitForText("Auto page"));
     ASSERT_TRUE(WaitForText("Second page"));
-    EXPECT_EQ(Queries("second"), std::vector<std::string>{kTail});
+    EXPECT_EQ(Queries("second"), std::vector<std::string>{kDefaultTail});
 }
 
 TEST_F(E2E, FormsSendTheirValuesByGetAndPostAndKeepEditsOverAReload) {
@@ -91,19 +94,21 @@ TEST_F(E2E, FormsSendTheirValuesByGetAndPostAndKeepEditsOverAReload) {
     const std::string postForm =
         "<nivoml><head><a href=\"@/home.cgi\" key=\"4\"/></head><body><div name=\"P\">%s"
         "<form method=\"post\" action=\"%s\" enctype=\"text/plain\">"
-        "<input type=\"hidden\" name=\"a\" value=\"1 2\"/><input type=\"hidden\" name=\"b\" value=\"y\"/>"
+        "<input type=\"hidden\" name=\"a\" value=\"1 2\"/><input type=\"hidden\" name=\"b\" "
+        "value=\"y\"/>"
         "<input type=\"submit\" key=\"1\"/></form></div></body></nivoml>";
     auto PostForm = [&](const std::string& text, const std::string& action) {
         std::string page = postForm;
         page.replace(page.find("%s"), 2, text);
         return page.replace(page.find("%s"), 2, action);
     };
-    Page("form", "<nivoml><head><a href=\"@/home.cgi\" key=\"4\"/></head><body><div name=\"F\">Code "
-                 "<form method=\"get\" action=\"@/get.cgi\">"
-                 "<input type=\"text\" name=\"code\" value=\"12\" mask=\"1,1\"/>"
-                 "<input type=\"hidden\" name=\"h\" value=\"x y\"/>"
-                 "<input type=\"incdata\" key=\"2\"/><input type=\"submit\" key=\"1\"/>"
-                 "</form></div></body></nivoml>");
+    Page("form",
+         "<nivoml><head><a href=\"@/home.cgi\" key=\"4\"/></head><body><div name=\"F\">Code "
+         "<form method=\"get\" action=\"@/get.cgi\">"
+         "<input type=\"text\" name=\"code\" value=\"12\" mask=\"1,1\"/>"
+         "<input type=\"hidden\" name=\"h\" value=\"x y\"/>"
+         "<input type=\"incdata\" key=\"2\"/><input type=\"submit\" key=\"1\"/>"
+         "</form></div></body></nivoml>");
     Page("get", PostForm("Got it", "@/post.cgi"));
     Page("post", PostForm("Posted", raw.Url("raw.cgi")));
     StartServer();
@@ -121,7 +126,7 @@ TEST_F(E2E, FormsSendTheirValuesByGetAndPostAndKeepEditsOverAReload) {
 
     Tap(1);
     ASSERT_TRUE(WaitForText("Got it"));
-    EXPECT_EQ(Queries("get"), std::vector<std::string>{"code=22&h=x+y&" + kTail});
+    EXPECT_EQ(Queries("get"), std::vector<std::string>{"code=22&h=x+y&" + kDefaultTail});
     Tap(1);
     ASSERT_TRUE(WaitForText("Posted"));
     EXPECT_EQ(Body("post"), "a=1 2\r\nb=y\r\n");
@@ -130,19 +135,21 @@ TEST_F(E2E, FormsSendTheirValuesByGetAndPostAndKeepEditsOverAReload) {
     ASSERT_EQ(raw.Requests().size(), 1u);
     EXPECT_EQ(raw.Requests()[0],
               "POST /raw.cgi HTTP/1.0\r\nContent-Type: text/plain\r\nContent-Length: 12\r\n\r\n"
-              "a=1 2\r\nb=y\r\n&" + kTail);
+              "a=1 2\r\nb=y\r\n&" +
+                  kDefaultTail);
 }
 
 TEST_F(E2E, DisplaySettingFormAppliesAndSavesContrastThenLoadsTheNamedPage) {
     HomeSite();
-    Page("settings",
-         "<nivoml><head><a href=\"@/home.cgi\" key=\"4\"/></head><body><div name=\"S\">Contrast<br/>"
-         "<form method=\"get\" action=\"DISPLAY_SETTING\">"
-         "<input type=\"text\" name=\"CONTRAST\" value=\"10\" mask=\"0,1\"/>"
-         "<input type=\"hidden\" name=\"sLoadPage\" value=\"@/home.cgi\"/>"
-         "<input type=\"hidden\" name=\"sDivname\" value=\"B\"/>"
-         "<input type=\"incdata\" key=\"2\"/><input type=\"submit\" key=\"1\"/>"
-         "</form></div></body></nivoml>");
+    Page(
+        "settings",
+        "<nivoml><head><a href=\"@/home.cgi\" key=\"4\"/></head><body><div name=\"S\">Contrast<br/>"
+        "<form method=\"get\" action=\"DISPLAY_SETTING\">"
+        "<input type=\"text\" name=\"CONTRAST\" value=\"10\" mask=\"0,1\"/>"
+        "<input type=\"hidden\" name=\"sLoadPage\" value=\"@/home.cgi\"/>"
+        "<input type=\"hidden\" name=\"sDivname\" value=\"B\"/>"
+        "<input type=\"incdata\" key=\"2\"/><input type=\"submit\" key=\"1\"/>"
+        "</form></div></body></nivoml>");
     StartServer();
     StartProgram("settings.cgi");
     ASSERT_TRUE(WaitForText("Contrast   10"));
@@ -155,15 +162,17 @@ TEST_F(E2E, DisplaySettingFormAppliesAndSavesContrastThenLoadsTheNamedPage) {
 }
 
 TEST_F(E2E, DateTimeSetterWalkSetsTheClockToTheDigitsShown) {
-    Page("clock", "<nivoml><head><a href=\"@/home.cgi\" key=\"7\"/></head><body><div name=\"T\">"
-                  "Set clock<setdatetime inccursorkey=\"1\" incdatakey=\"2\" decdatakey=\"4\" "
-                  "format=\"%H%M%d%m%y\" goto=\"@/done.cgi\"/></div></body></nivoml>");
+    Page("clock",
+         "<nivoml><head><a href=\"@/home.cgi\" key=\"7\"/></head><body><div name=\"T\">"
+         "Set clock<setdatetime inccursorkey=\"1\" incdatakey=\"2\" decdatakey=\"4\" "
+         "format=\"%H%M%d%m%y\" goto=\"@/done.cgi\"/></div></body></nivoml>");
     Page("done", SimplePage("Clock set"));
     StartServer();
     StartProgram("clock.cgi");
     auto Blinking = [&](int cell) {
         PanelPicture panel = Panel();
-        return panel.segments[cell].mode == MODE_BLINK && panel.segments[cell + 1].mode == MODE_BLINK;
+        return panel.segments[cell].mode == MODE_BLINK &&
+               panel.segments[cell + 1].mode == MODE_BLINK;
     };
     auto Field = [&](int cell) { return Panel().Segments().substr(cell, 2); };
     ASSERT_TRUE(WaitFor([&] { return Blinking(0); }, "blinking hour"));
@@ -177,7 +186,8 @@ TEST_F(E2E, DateTimeSetterWalkSetsTheClockToTheDigitsShown) {
     ASSERT_TRUE(WaitFor([&] { return Field(2) != minute; }, "minute stepped up"));
     for (int cell : {8, 6, 4}) {  // year, month, day
         Tap(1);
-        ASSERT_TRUE(WaitFor([&] { return Blinking(cell); }, "blinking cell " + std::to_string(cell)));
+        ASSERT_TRUE(
+            WaitFor([&] { return Blinking(cell); }, "blinking cell " + std::to_string(cell)));
     }
     const std::string shown = Panel().Segments();  // HHMMDDMMYY
     Tap(1);
