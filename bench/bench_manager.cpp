@@ -103,8 +103,9 @@ std::string HttpAnswer(const std::string& nivoml) {
 
 // A page as the web server's menus look: live date and time, four links, five divs.
 std::string MenuPage(const std::string& title) {
-    std::string page = "<nivoml pagetype=\"MENU\"><head><date symbols=\"\" format=\"%d%m%y\"/>"
-                       "<time symbols=\"\" format=\"%H%M\"/><goto div=\"d0\"/>";
+    std::string page =
+        "<nivoml pagetype=\"MENU\"><head><date symbols=\"\" format=\"%d%m%y\"/>"
+        "<time symbols=\"\" format=\"%H%M\"/><goto div=\"d0\"/>";
     for (int key = 1; key <= 4; ++key) {
         page += "<a href=\"/cgi/menu.cgi?item=" + std::to_string(key) + "\" key=\"" +
                 std::to_string(key) + "\"/>";
@@ -309,8 +310,12 @@ void PageLoad(benchmark::State& state, bool answerOnly) {
     }
 }
 
-void BM_PageLoad(benchmark::State& state) { PageLoad(state, false); }
-void BM_AnswerToFlush(benchmark::State& state) { PageLoad(state, true); }
+void BM_PageLoad(benchmark::State& state) {
+    PageLoad(state, false);
+}
+void BM_AnswerToFlush(benchmark::State& state) {
+    PageLoad(state, true);
+}
 BENCHMARK(BM_PageLoad)->Unit(benchmark::kMicrosecond)->UseRealTime();
 BENCHMARK(BM_AnswerToFlush)->Unit(benchmark::kMicrosecond)->UseManualTime();
 
@@ -325,7 +330,9 @@ public:
             if (text.compare(0, 5, "NIVO_") != 0) environment.push_back(text);
         }
         std::vector<char*> argv{const_cast<char*>(NIVO_LCD_BINARY)};
-        for (const std::string& argument : arguments) argv.push_back(const_cast<char*>(argument.c_str()));
+        for (const std::string& argument : arguments) {
+            argv.push_back(const_cast<char*>(argument.c_str()));
+        }
         argv.push_back(nullptr);
         std::vector<char*> envp;
         for (std::string& variable : environment) envp.push_back(variable.data());
@@ -375,7 +382,8 @@ long VoluntarySwitches(pid_t pid) {
     std::ifstream status("/proc/" + std::to_string(pid) + "/status");
     std::string line;
     while (std::getline(status, line)) {
-        if (line.compare(0, 24, "voluntary_ctxt_switches:") == 0) return std::atol(line.c_str() + 24);
+        const std::string key = "voluntary_ctxt_switches:";
+        if (line.compare(0, key.size(), key) == 0) return std::atol(line.c_str() + key.size());
     }
     return -1;
 }
@@ -414,7 +422,9 @@ void BM_IdleWakeups(benchmark::State& state) {
         state.counters["wakeups_per_s"] = static_cast<double>(after - before) / seconds;
     }
     const int status = program.Stop();
-    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) state.SkipWithError("SIGINT did not end it with 0");
+    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+        state.SkipWithError("SIGINT did not end it with 0");
+    }
 }
 BENCHMARK(BM_IdleWakeups)->Iterations(1)->UseManualTime()->Unit(benchmark::kSecond);
 

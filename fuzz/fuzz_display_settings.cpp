@@ -38,7 +38,9 @@ bool ConnectsElsewhere(const std::string& settings) {
     return !url.empty() && SplitUrl(url, scheme, host, port, path, query) && port != 1;
 }
 
-bool InRange(int value) { return value >= 0 && value <= 15; }
+bool InRange(int value) {
+    return value >= 0 && value <= 15;
+}
 
 // A page's own time or date field may show another format than the stored one.
 bool Accepted(const std::string& format, const char* first, const char* second) {

@@ -20,7 +20,9 @@ namespace {
 // The timer queue's clock: each run starts two seconds after the last one, so an
 // earlier run's texts never count as just handled.
 int64_t g_nowMs = 1000000;
-int64_t FakeNow() { return g_nowMs; }
+int64_t FakeNow() {
+    return g_nowMs;
+}
 
 constexpr int64_t kPassGapMs = 1100;  // past the wait for an identical text
 
@@ -28,8 +30,8 @@ std::string Page(unsigned choice) {
     static const char* const kTypes[] = {"MENU", "ALARM", "SERVICE", "BASEPAGE"};
     static const char* const kShown[] = {"plain", "form", "clock", "plain"};
     const std::string base = fuzz_world::kRefusedBase;
-    std::string page = std::string("<nivoml pagetype=\"") + kTypes[choice & 3] +
-                       "\" alarmpage=\"" + base + "alarm.cgi\" servicepage=\"" + base +
+    std::string page = std::string("<nivoml pagetype=\"") + kTypes[choice & 3] + "\" alarmpage=\"" +
+                       base + "alarm.cgi\" servicepage=\"" + base +
                        "service.cgi\"><head><date symbols=\"\" format=\"%d%m%y\"/>"
                        "<time symbols=\"\" format=\"%H%M\"/><goto div=\"" +
                        kShown[(choice >> 2) & 3] +

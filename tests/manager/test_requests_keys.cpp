@@ -5,6 +5,7 @@
 
 #include "manager/nivo_manager.h"
 #include "manager_fixture.h"
+#include "util/utilities.h"
 
 namespace {
 
@@ -61,7 +62,7 @@ TEST_F(RequestTest, CombinationsDispatchOnceAndHeldKeysDoNotRepeatPastAChange) {
     Start();
     Show("A", "<div name=\"A\">Screen A<a href=\"#B\" key=\"3\"/></div>"
               "<div name=\"B\">Screen B<a href=\"#A\" key=\"3\"/>"
-              "<a href=\"#B\" key=\"1\" duration=\"2\"/></div>");
+              "<a href=\"#B\" key=\"1\" duration=\"2\"/><a href=\"#B\" key=\"2\"/></div>");
     Key(3, 2500);  // two keys in one byte: once, as key 3; held on, no repeat into A
     EXPECT_EQ(Panel().Line(0), "Screen B   ");
     Key(0);
@@ -76,6 +77,12 @@ TEST_F(RequestTest, CombinationsDispatchOnceAndHeldKeysDoNotRepeatPastAChange) {
     Key(0);
     Key(1, 2000);
     EXPECT_EQ(log.Count("Interner LINK"), 2);
+    Key(0);
+    Key(2, 1000);
+    EXPECT_EQ(log.Count("Interner LINK"), 3);  // pressed, not yet repeating
+    Advance(1000);
+    manager->WaitAndHandle(1);
+    EXPECT_EQ(log.Count("Interner LINK"), 4);
 }
 
 TEST_F(RequestTest, UnsendableRequestsAreRefusedWithAReason) {
@@ -90,6 +97,18 @@ TEST_F(RequestTest, UnsendableRequestsAreRefusedWithAReason) {
     manager->HandleKey(0, flushMask, "?submit");
     EXPECT_TRUE(log.Has(Logger::Warning, "NIVO_Manager::SendString: Leere Anfrage, nichts gesendet."));
     EXPECT_EQ(manager->GetPendingRequest(), "");
+
+    Show("F", "<div name=\"F\">Send<form method=\"get\" action=\"" + Url("/f.cgi&#10;x") +
+         "\"><input type=\"hidden\" name=\"h\" value=\"1\"/></form></div>");
+    manager->HandleKey(0, flushMask, "?submit");
+    EXPECT_TRUE(log.Contains("Steuerzeichen in der Anfrage"));
+    Show("T", "<div name=\"T\"><settime format=\"%H%M\" goto=\"!submit\" inccursorkey=\"1\" incdatakey=\"2\"/></div>");
+    manager->HandleKey(0, flushMask, "!submit");  // would submit itself for ever
+    EXPECT_TRUE(log.Contains("Sprungziel ignoriert: !submit"));
+    log.ClearLines();
+    manager->LoadNivomlPage("http://127.0.0.1/x.cgi", "");
+    manager->ReloadPage("");  // port 80 written out, not 0
+    EXPECT_FALSE(log.Contains("Port ung"));
 
     manager->LoadNivomlPage(Url("/x.cgi"), "a b&c#d");
     EXPECT_NE(manager->GetPendingRequest().find("&sDivname=a+b%26c%23d HTTP/1.0"),
@@ -119,6 +138,10 @@ TEST_F(RequestTest, DontReloadKeepsThePageOnlyForASuccessfulAnswerToItsOwnForm) 
     EXPECT_EQ(Panel().Line(0), "Retry...   ");
 
     manager->LoadNivomlPage(Url("/n.cgi"), "");
+    Serve(std::string(kNewPage).insert(40, 1, '\0'));
+    EXPECT_TRUE(log.Has(Logger::Error, "NIVO_Manager::HandleReceivedMsg: NUL-Byte in der Seite."));
+    Advance(1000);
+    TimerTarget::s_timerQueue.Execute();
     Serve(kNewPage);
     EXPECT_EQ(Panel().Line(0), "New page   ");  // not the form's answer: shown
 }
@@ -133,10 +156,31 @@ TEST_F(RequestTest, TimerCommandsWaitWhileARequestIsInFlight) {
     Advance(1000);
     TimerTarget::s_timerQueue.Execute();
     EXPECT_EQ(manager->GetPendingRequest(), first);
+    manager->AutoSubmit_Form(100);
+    Advance(100);
+    TimerTarget::s_timerQueue.Execute();
+    EXPECT_TRUE(manager->IsTimerArmed(NIVO_Manager::AUTO_SUBMIT_FORM_EXEC));  // waits its turn
     Serve("HTTP/1.0 404 Not Found\r\n\r\n");
     Advance(1000);
     TimerTarget::s_timerQueue.Execute();  // the retry and the deferred link are both due
     EXPECT_EQ(manager->GetPendingRequest(), first);
+
+    Show("A", "<div name=\"A\">Other</div>");  // a new page cancels the old one's submission
+    EXPECT_FALSE(manager->IsTimerArmed(NIVO_Manager::AUTO_SUBMIT_FORM_EXEC));
+}
+
+TEST_F(RequestTest, StatusIndicationsSurviveTheEndOfAnInformationMessage) {
+    Start();
+    Show("A", "<div name=\"A\">Page</div>");
+    Notify("WAVD\nALARM=true");
+    int flushMask = 0;
+    manager->ActivateInfoMsgNivo("Failure", 2002, flushMask);
+    Advance(2002);
+    TimerTarget::s_timerQueue.Execute();
+    EXPECT_EQ(Panel().Line(0), "Page       ");
+    EXPECT_EQ(Panel().LedMode(LED_STATUS_A), MODE_ON);
+    manager.reset();
+    EXPECT_EQ(Panel().Segments().substr(4, 3), "0FF");  // not the live date
 }
 
 }  // namespace
