@@ -61,6 +61,7 @@ void NIVO_Manager::HandleFormCommand(int key, int& flushMask, const std::string&
             return;
         }
         const bool showAnswer = form->IsReloadAfterSubmit();
+        m_requestedURL.clear();  // the form's answer page is reloaded from the page's URL
         SendString(form->BuildRequest(display, DisplaySettingsQuery("")), form->GetPort());
         if (!m_pendingRequest.empty()) m_formAnswerNotShown = !showAnswer;
     } else if (command == "?reset") {

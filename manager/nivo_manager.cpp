@@ -251,6 +251,7 @@ void NIVO_Manager::ConcludeRequest(int& flushMask, bool rejected) {
         KillTimer(SET_PLEASEWAIT);
         m_udpMessage.clear();
         m_formAnswerNotShown = false;
+        m_requestedURL.clear();
         return;
     }
     const int delay = static_cast<int>(std::sqrt(static_cast<double>(g_errCountThisMsg)) * 1000.0);

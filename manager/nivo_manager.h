@@ -184,6 +184,8 @@ private:
 
     // Keys: a held key does nothing after a page change or a long press until released.
     bool m_keysLatched = false;
+    // The URL of the page in flight; it becomes m_currentURL when the page arrives.
+    std::string m_requestedURL;
     // The request in flight is a submission whose answer the form does not want shown.
     bool m_formAnswerNotShown = false;
     // Notifications: the last text handled and when (monotonic ms).

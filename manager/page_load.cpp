@@ -40,7 +40,7 @@ void NIVO_Manager::LoadNivomlPage(const std::string& url, std::string divName) {
         return;
     }
     // The port is written out, so a reload of this URL never depends on a default.
-    m_currentURL = scheme + "://" + host + ":" + std::to_string(port ? port : 80) + path;
+    const std::string pageURL = scheme + "://" + host + ":" + std::to_string(port ? port : 80) + path;
     if (query.find("sDivname") != std::string::npos) divName.clear();
 
     std::string tail = DisplaySettingsQuery(divName);
@@ -53,6 +53,9 @@ void NIVO_Manager::LoadNivomlPage(const std::string& url, std::string divName) {
     }
     m_formAnswerNotShown = false;
     SendString(request, port);
+    // The page on show keeps its URL until this one has arrived: a reload must
+    // not fetch a page that never came.
+    if (!m_pendingRequest.empty()) m_requestedURL = pageURL;
 }
 
 std::string NIVO_Manager::DisplaySettingsQuery(const std::string& divName) {
@@ -152,6 +155,7 @@ void NIVO_Manager::HandleReceivedMsg(int& flushMask) {
         }
         m_drawNewPage = true;
         ReplacePage(std::move(page));
+        if (!m_requestedURL.empty()) m_currentURL = m_requestedURL;
     }
     AcceptAnswer();
 }

@@ -144,6 +144,9 @@ TEST_F(RequestTest, DontReloadKeepsThePageOnlyForASuccessfulAnswerToItsOwnForm) 
     TimerTarget::s_timerQueue.Execute();
     Serve(kNewPage);
     EXPECT_EQ(Panel().Line(0), "New page   ");  // not the form's answer: shown
+    manager->LoadNivomlPage("http://127.0.0.1:1/alarm", "");  // never arrives
+    manager->ReloadPage("N");
+    EXPECT_EQ(manager->GetPendingRequest().rfind("GET /n.cgi?", 0), 0u);
 }
 
 TEST_F(RequestTest, TimerCommandsWaitWhileARequestIsInFlight) {
