@@ -152,13 +152,16 @@ void NIVO_Manager::ApplyDisplaySetting(const std::string& key, const std::string
     } else if (key == "TIMEFORMAT") {
         ApplyFormat(display, &NIVO_Display::SetTimeFormat, "TIMEFORMAT", value,
                     config.GetStringValue(key, kDefaultTimeFormat));
+        // Taken before the redraw: without a clock on show it switches the format off.
+        const std::string accepted = display.GetTimeFormat();
         OnTimer(TIME_UPDATE);
-        StoreFormat(config, "TIMEFORMAT", display.GetTimeFormat());
+        StoreFormat(config, "TIMEFORMAT", accepted);
     } else if (key == "DATEFORMAT") {
         ApplyFormat(display, &NIVO_Display::SetDateFormat, "DATEFORMAT", value,
                     config.GetStringValue(key, kDefaultDateFormat));
+        const std::string accepted = display.GetDateFormat();
         OnTimer(TIME_UPDATE);
-        StoreFormat(config, "DATEFORMAT", display.GetDateFormat());
+        StoreFormat(config, "DATEFORMAT", accepted);
     } else {
         Logger::Log(Logger::Error, "Displayeinstellung \"%s\" unbekannt.", key.c_str());
         return;

@@ -24,6 +24,12 @@ TEST_F(ManagerTest, SettingsFormClampsSavesAndLoadsThePageItNames) {
     EXPECT_EQ(request.rfind("GET /home?", 0), 0u);
     EXPECT_NE(request.find("sContrast=15&sBacklight=60&sBrightness=3&sDivname=D2"),
               std::string::npos);
+
+    // Chosen on a page without a clock, the format is still kept.
+    ASSERT_TRUE(manager->ShowGeneratedPage("<nivoml><head><goto div=\"D\"/></head><body>"
+                                           "<div name=\"D\">No clock</div></body></nivoml>"));
+    manager->ApplyDisplaySettings("TIMEFORMAT=%I%M;DATEFORMAT=%y%m%d");
+    EXPECT_NE(ReadFile(Config()).find("TIMEFORMAT=%I%M\nDATEFORMAT=%y%m%d\n"), std::string::npos);
 }
 
 TEST_F(ManagerTest, UnreadableConfigurationIsNeverReplaced) {
