@@ -52,9 +52,6 @@ NIVO_Manager::NIVO_Manager(const std::string& homeURL) {
 NIVO_Manager::~NIVO_Manager() {
     if (Init()) {
         m_pDisplay->Clear();
-        // The live clock would write over "off" at the flush.
-        m_pDisplay->ClearTimeFormat();
-        m_pDisplay->ClearDateFormat();
         m_pDisplay->WriteSegText("off", MODE_ON, 4);
         m_pDisplay->SetLed(LED_DISPLAY, MODE_ON);
         m_pDisplay->Flush(NIVO_Display::FLUSH_ALL);
