@@ -17,5 +17,8 @@ set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 
 # binfmt is not mounted on the build machines: run target binaries explicitly,
-# which also lets gtest_discover_tests list the tests.
-set(CMAKE_CROSSCOMPILING_EMULATOR "qemu-arm;-L;/usr/arm-linux-gnueabihf")
+# which also lets gtest_discover_tests list the tests. The prefix is / and not
+# the cross sysroot: the sysroot's loader is an older glibc build than the
+# armhf libc.so.6 that pugixml's package pulls in, and that mix crashes every
+# forked child. With / the loader and the libraries come from one build.
+set(CMAKE_CROSSCOMPILING_EMULATOR "qemu-arm;-L;/")

@@ -3,6 +3,7 @@
 #include <sys/select.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cmath>
 #include <cstring>
@@ -81,6 +82,11 @@ std::string NIVO_Manager::GetCurrentDivName() {
 void NIVO_Manager::WaitAndHandle(int timeoutMs) {
     int flushMask = 0;
 
+    // One page event goes per pass: the rest of the queue must not wait out idle passes.
+    if (!RequestInFlight() && !m_udpQueue.empty()) {
+        const int due = std::max(MsUntilQueueDue(), 1);
+        if (timeoutMs == 0 || due < timeoutMs) timeoutMs = due;
+    }
     if (m_pUdp->GetSocket() < 1) m_pUdp->Open();
     if (m_pTcp->GetSocket() < 1 && (m_channelFlags & FLAG_WRITE_SOCKET) && !m_pTcp->Reconnect()) {
         m_received.clear();
@@ -100,7 +106,9 @@ void NIVO_Manager::WaitAndHandle(int timeoutMs) {
         FD_SET(fd, &set);
         if (fd > highest) highest = fd;
     };
-    if (m_channelFlags & FLAG_KEYS) watch(keyFd, readSet);
+    if ((m_channelFlags & FLAG_KEYS) && s_timerQueue.NowMs() >= m_keysPausedUntilMs) {
+        watch(keyFd, readSet);
+    }
     if (m_channelFlags & FLAG_READ_SOCKET) {
         watch(tcpFd, readSet);
         // A silent server must not hold the answer clock back.
@@ -135,9 +143,7 @@ void NIVO_Manager::WaitAndHandle(int timeoutMs) {
     if (tcpFd > 0 && FD_ISSET(tcpFd, &writeSet) && tcpFd == m_pTcp->GetSocket()) {
         WriteRequest(flushMask);
     }
-    const bool inFlight =
-        !m_pendingRequest.empty() || (m_channelFlags & (FLAG_READ_SOCKET | FLAG_WRITE_SOCKET));
-    if (!inFlight && !m_udpQueue.empty()) HandleUdpMessages();
+    if (!RequestInFlight() && !m_udpQueue.empty()) HandleUdpMessages();
 
     m_pDisplay->Flush(flushMask);
 }
@@ -173,7 +179,17 @@ void NIVO_Manager::LogSelectError(int error) {
 // Each state byte that presses keys is dispatched once, as the combination it holds.
 void NIVO_Manager::ReadKeys(bool readable, int& flushMask) {
     if (!readable) return;
-    m_pKeys->ReadAvailable();
+    const int read = m_pKeys->ReadAvailable();
+    if (read == 0 || (read < 0 && errno != EINTR && errno != EAGAIN)) {
+        if (!m_keyDeviceSilent) {
+            Logger::Log(Logger::Error, "NIVO_Manager: Tastenger\xe4t liefert keine Daten (%s).",
+                        read == 0 ? "Dateiende" : std::strerror(errno));
+        }
+        m_keyDeviceSilent = true;
+        m_keysPausedUntilMs = s_timerQueue.NowMs() + kKeyDeviceRetryMs;
+        return;
+    }
+    m_keyDeviceSilent = false;
     while (m_pKeys->NextPress() != 0) {
         const int key = m_pKeys->GetState();
         if (key > 7) continue;  // no such key on the panel

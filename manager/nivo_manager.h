@@ -152,6 +152,10 @@ private:
     void ConcludeRequest(int& flushMask, bool rejected);
     void WriteRequest(int& flushMask);
     void ReplacePage(std::unique_ptr<NivomlDocument> page);
+    bool RequestInFlight() const {
+        return !m_pendingRequest.empty() ||
+               (m_channelFlags & (FLAG_READ_SOCKET | FLAG_WRITE_SOCKET));
+    }
     // key_dispatch.cpp
     void HandleFormCommand(int key, int& flushMask, const std::string& command);
     void HandleSetterCommand(int& flushMask, const std::string& command);
@@ -161,6 +165,7 @@ private:
     void RejectAnswer(int& flushMask);
     // notifications.cpp
     bool IsRecentlyHandled(const std::string& text) const;
+    int MsUntilQueueDue() const;  // 0: the oldest queued text may be handled now
     void HandlePageEvent();
     // settings_clock.cpp
     void ApplySettings(int backlight, int contrast, int brightness, const std::string& timeFormat,
@@ -184,6 +189,10 @@ private:
 
     // Keys: a held key does nothing after a page change or a long press until released.
     bool m_keysLatched = false;
+    // A key device at end of file or failing stays readable: it is left alone a while.
+    static constexpr int kKeyDeviceRetryMs = 1000;
+    int64_t m_keysPausedUntilMs = 0;
+    bool m_keyDeviceSilent = false;
     // The URL of the page in flight; it becomes m_currentURL when the page arrives.
     std::string m_requestedURL;
     // The request in flight is a submission whose answer the form does not want shown.

@@ -111,6 +111,11 @@ bool NIVO_Manager::IsRecentlyHandled(const std::string& text) const {
            TimerTarget::s_timerQueue.NowMs() - m_lastHandledMs < kRepeatPauseMs;
 }
 
+int NIVO_Manager::MsUntilQueueDue() const {
+    if (m_udpQueue.empty() || !IsRecentlyHandled(m_udpQueue.front())) return 0;
+    return static_cast<int>(kRepeatPauseMs - (TimerTarget::s_timerQueue.NowMs() - m_lastHandledMs));
+}
+
 // Every status report that is due, and at most one page event; stops once a
 // request is in flight.
 void NIVO_Manager::HandleUdpMessages() {

@@ -86,7 +86,13 @@ void NIVO_Manager::ReadDisplaySettings() {
     config.SetIntValue("BRIGHTNESS", display.GetBrightness());
     StoreFormat(config, "TIMEFORMAT", display.GetTimeFormat());
     StoreFormat(config, "DATEFORMAT", display.GetDateFormat());
-    if (writable && config.IsDirty()) config.WriteToFile("");
+    if (config.IsDirty()) {
+        // Missing, empty or junk settings: the program runs on defaults and says so.
+        Logger::Log(Logger::Warning,
+                    "NIVO_Manager: Displayeinstellungen aus %s erg\xe4nzt oder korrigiert.",
+                    ConfigPath().c_str());
+        if (writable) config.WriteToFile("");
+    }
 
     ActivateBacklight();
     RequestTimer(SecondsToNextMinute() * 1000L, TIME_UPDATE);

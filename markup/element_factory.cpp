@@ -43,8 +43,9 @@ constexpr int kLineCells = kCells / 2;
 // counts and widths from overflowing.
 constexpr int kPositionLimit = 1 << 20;
 
-void AddCells(int& position, long cells) {
-    long sum = static_cast<long>(position) + cells;
+// long long, not long: long is 32 bits on the unit and the sum would wrap.
+void AddCells(int& position, long long cells) {
+    long long sum = static_cast<long long>(position) + cells;
     position = static_cast<int>(sum > kPositionLimit ? kPositionLimit : sum);
 }
 
@@ -100,7 +101,7 @@ bool ParseText(XMLNode& parent, std::unique_ptr<NIVOML_BASEOBJ>& out, int& textI
         return false;
     }
     ++textIndex;
-    AddCells(position, static_cast<long>(text->GetText().size()));
+    AddCells(position, static_cast<long long>(text->GetText().size()));
     if (position > kCells) {
         Logger::Log(Logger::Debug, "Text geht \xfc" "ber das Display hinaus: %s",
                     text->GetText().c_str());

@@ -60,12 +60,15 @@ void LCD_Keys::DiscardPendingInput() {
     } while (n == kBufferSize);
 }
 
-void LCD_Keys::ReadAvailable() {
+int LCD_Keys::ReadAvailable() {
+    if (m_count >= kBufferSize) return m_count;  // unread bytes first
+    ssize_t n = -1;
     if (m_fd.IsOpen()) {
-        const ssize_t n = ::read(m_fd.Get(), m_buffer + m_count, kBufferSize - m_count);
+        n = ::read(m_fd.Get(), m_buffer + m_count, kBufferSize - m_count);
         if (n > 0) m_count += static_cast<int>(n);
     }
     m_lastReadTime = TimerTarget::s_timerQueue.NowMs();
+    return static_cast<int>(n);
 }
 
 int LCD_Keys::NextKey() {

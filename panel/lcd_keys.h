@@ -17,7 +17,8 @@ public:
     static std::string DevicePathFromEnvironment();
 
     int GetFd() const { return m_fd.Get(); }
-    void ReadAvailable();
+    // Bytes read; 0 at end of file, -1 on an error (the device is gone or broken).
+    int ReadAvailable();
     int NextKey();  // 1, 2 or 4; 0 when none is left
     // The keys newly pressed by the next state byte that brings any, all at once
     // (a byte pressing two keys gives their combination); 0 when none is left.

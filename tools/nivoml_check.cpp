@@ -1,32 +1,49 @@
 // nivoml-check: shows how the panel would draw a NIVOML page.
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdlib>
-#include <fstream>
+#include <cstring>
 #include <iostream>
-#include <iterator>
-#include <sstream>
 
 #include "tools/page_check.h"
+#include "util/file_descriptor.h"
 #include "util/logger.h"
 
 namespace {
-bool ReadPage(const std::string& path, std::string& text) {
-    if (path == "-") {
-        text.assign(std::istreambuf_iterator<char>(std::cin), {});
-        return true;
+// Far above any page the unit would serve; keeps /dev/zero or a stray image from eating memory.
+constexpr size_t kMaxPageBytes = 4 << 20;
+
+// Reads the page into text; on failure returns why.
+std::string ReadPage(const std::string& path, std::string& text) {
+    FileDescriptor owned;
+    int fd = STDIN_FILENO;
+    if (path != "-") {
+        owned = FileDescriptor(open(path.c_str(), O_RDONLY | O_CLOEXEC));
+        if (!owned.IsOpen()) return std::strerror(errno);
+        fd = owned.Get();
     }
-    std::ifstream file(path, std::ios::binary);
-    if (!file) return false;
-    text.assign(std::istreambuf_iterator<char>(file), {});
-    return true;
+    struct stat info {};
+    if (fstat(fd, &info) == 0 && S_ISDIR(info.st_mode)) return "it is a directory";
+    char buffer[65536];
+    for (;;) {
+        ssize_t n = read(fd, buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) return std::strerror(errno);
+        if (n == 0) return "";
+        text.append(buffer, static_cast<size_t>(n));
+        if (text.size() > kMaxPageBytes) return "larger than 4 MiB, not a page";
+    }
 }
 
 // The register file to draw on: NIVO_LCD_DEVICE, or a temporary file removed at exit.
 class DeviceFile {
 public:
     DeviceFile() {
-        if (const char* env = std::getenv("NIVO_LCD_DEVICE")) {
+        const char* env = std::getenv("NIVO_LCD_DEVICE");
+        if (env && *env) {  // set but empty means unset, as for the program
             m_path = env;
             return;
         }
@@ -59,8 +76,9 @@ int main(int argc, char** argv) {
     ScopedLogger installed(&logger);
 
     std::string page;
-    if (!ReadPage(options.pagePath, page)) {
-        std::cerr << "nivoml-check: cannot read " << options.pagePath << "\n";
+    const std::string failure = ReadPage(options.pagePath, page);
+    if (!failure.empty()) {
+        std::cerr << "nivoml-check: cannot read " << options.pagePath << ": " << failure << "\n";
         return 2;
     }
     DeviceFile device;

@@ -1,6 +1,7 @@
 #include "tools/page_check.h"
 
 #include <algorithm>
+#include <fstream>
 
 #include "markup/nivoml_body.h"
 #include "markup/nivoml_div.h"
@@ -10,11 +11,14 @@
 #include "markup/nivoml_setdatetimeobj.h"
 #include "panel/nivo_display.h"
 #include "sim/panel_decoder.h"
+#include "sim/panel_svg.h"
+#include "tools/page_lint.h"
 #include "util/conversions.h"
 #include "util/logger.h"
 
 const char* const kPageCheckUsage =
-    "usage: nivoml-check [-l 0..6] [--div NAME | --all] [--play CMDS] [--submit] PAGE\n"
+    "usage: nivoml-check [-l 0..6] [--div NAME | --all] [--play CMDS] [--submit] [--lint]\n"
+    "                    [--svg FILE] PAGE\n"
     "  PAGE         a NIVOML file, or - for standard input\n"
     "  --div NAME   draw the div NAME instead of the start div\n"
     "  --all        draw every div in turn\n"
@@ -23,8 +27,14 @@ const char* const kPageCheckUsage =
     "               ?reset !inccursor !incdata !decdata\n"
     "  --submit     print the request the div's form would send on ?submit (or the\n"
     "               settings text of a DISPLAY_SETTING form)\n"
+    "  --lint       list what to fix before the page goes on the unit: links to missing\n"
+    "               divs, unreachable divs, divs without a way out, forms without a\n"
+    "               submit key, text past the display, dropped elements (alone: no picture)\n"
+    "  --svg FILE   write the drawn div's panel (after --play, the last one) as an SVG\n"
+    "               picture, as the LCD shows it; one div only, not with --all\n"
     "  -l LEVEL     log level as the program's (default 1: layout notes too)\n"
-    "Exit status: 0 page accepted, 1 page rejected, 2 wrong usage or no register file.\n";
+    "Exit status: 0 page accepted (and, with --lint, nothing found), 1 page rejected or\n"
+    "a lint finding, 2 wrong usage, unreadable page or no register file.\n";
 
 namespace {
 const char* const kCommands[] = {"?inccursor", "?incdata", "?decdata", "?reset",
@@ -45,6 +55,10 @@ bool ParsePageCheckArgs(const std::vector<std::string>& args, PageCheckOptions& 
             options.all = true;
         } else if (arg == "--submit") {
             options.submit = true;
+        } else if (arg == "--lint") {
+            options.lint = true;
+        } else if (arg == "--svg" && hasValue) {
+            options.svgPath = args[++i];
         } else if (arg == "--div" && hasValue) {
             options.div = args[++i];
         } else if (arg == "--play" && hasValue) {
@@ -65,9 +79,18 @@ bool ParsePageCheckArgs(const std::vector<std::string>& args, PageCheckOptions& 
             return false;
         }
     }
-    const bool oneDiv = !options.submit && options.play.empty();
-    if (!havePage || (options.all && (!options.div.empty() || !oneDiv))) {
-        err << kPageCheckUsage;
+    const char* wrong = nullptr;
+    if (!havePage) {
+        wrong = "no PAGE given (a file, or - for standard input)";
+    } else if (options.all && !options.div.empty()) {
+        wrong = "--all and --div exclude each other";
+    } else if (options.all && (options.submit || !options.play.empty())) {
+        wrong = "--play and --submit act on one div: give --div NAME instead of --all";
+    } else if (options.all && !options.svgPath.empty()) {
+        wrong = "--svg draws one div: give --div NAME instead of --all";
+    }
+    if (wrong) {
+        err << "nivoml-check: " << wrong << "\n" << kPageCheckUsage;
         return false;
     }
     return true;
@@ -85,16 +108,27 @@ public:
         m_out << heading << "\n";
         if (std::optional<PanelPicture> picture = DecodePanelFile(m_devicePath)) {
             m_out << RenderPanel(*picture);
+            m_last = *picture;
         }
     }
     NIVO_Display& Display() { return m_display; }
     std::ostream& Out() { return m_out; }
+    const PanelPicture& Last() const { return m_last; }  // the picture printed last
 
 private:
     NIVO_Display& m_display;
     std::string m_devicePath;
     std::ostream& m_out;
+    PanelPicture m_last;
 };
+
+bool WriteSvg(const std::string& path, const PanelPicture& picture) {
+    std::ofstream file(path, std::ios::binary | std::ios::trunc);
+    file << RenderPanelSvg(picture);
+    if (file.flush()) return true;
+    Logger::Log(Logger::Error, "nivoml-check: cannot write %s", path.c_str());
+    return false;
+}
 
 std::vector<std::string> DivNames(NIVOML_MAINOBJ& root) {
     std::vector<std::string> names;
@@ -173,19 +207,13 @@ void PrintSubmission(NIVOML_MAINOBJ& root, PanelPrinter& printer) {
 }
 }  // namespace
 
-int RunPageCheck(const PageCheckOptions& options, const std::string& pageText,
-                 const std::string& devicePath, std::ostream& out) {
-    NivomlDocument document(pageText);
-    if (!document.IsOk() || !document.Build() || !document.GetRoot()) {
-        Logger::Log(Logger::Error, "=========== NIVOML-Error! ===============");
-        document.LogErrorPosition();
-        out << "page rejected\n";
-        return 1;
-    }
+namespace {
+// Draws what the options ask for; 0, or 2 when the register file cannot be opened.
+int DrawPage(const PageCheckOptions& options, NIVOML_MAINOBJ& root,
+             const std::string& devicePath, std::ostream& out) {
     NIVO_Display display(devicePath);
     if (!display.IsGood()) return 2;  // the display driver has said why
     PanelPrinter printer(display, devicePath, out);
-    NIVOML_MAINOBJ& root = *document.GetRoot();
     std::vector<std::string> names = DivNames(root);
     if (options.all) {
         for (size_t i = 0; i < names.size(); ++i) {
@@ -207,5 +235,55 @@ int RunPageCheck(const PageCheckOptions& options, const std::string& pageText,
         }
     }
     if (options.submit) PrintSubmission(root, printer);
+    if (!options.svgPath.empty() && !WriteSvg(options.svgPath, printer.Last())) return 2;
     return 0;
+}
+
+// Page texts are ISO-8859-1; a terminal expects UTF-8.
+std::string ToUtf8(const std::string& latin1) {
+    std::string out;
+    for (unsigned char byte : latin1) {
+        if (byte < 0x80) {
+            out += static_cast<char>(byte);
+        } else {
+            out += static_cast<char>(0xC0 | (byte >> 6));
+            out += static_cast<char>(0x80 | (byte & 0x3F));
+        }
+    }
+    return out;
+}
+
+// One line per finding, prefixed with the page like a compiler's; 1 when there was any.
+int PrintLint(const PageCheckOptions& options, const std::string& pageText, NIVOML_MAINOBJ& root,
+              std::ostream& out) {
+    const std::string page = options.pagePath == "-" ? "<stdin>" : options.pagePath;
+    const std::vector<std::string> findings = LintPage(pageText, root);
+    for (const std::string& finding : findings) out << ToUtf8(page + ": " + finding) << "\n";
+    if (findings.empty()) {
+        out << page << ": clean\n";
+        return 0;
+    }
+    out << page << ": " << findings.size() << (findings.size() == 1 ? " finding" : " findings")
+        << "\n";
+    return 1;
+}
+}  // namespace
+
+int RunPageCheck(const PageCheckOptions& options, const std::string& pageText,
+                 const std::string& devicePath, std::ostream& out) {
+    NivomlDocument document(pageText);
+    if (!document.IsOk() || !document.Build() || !document.GetRoot()) {
+        Logger::Log(Logger::Error, "=========== NIVOML-Error! ===============");
+        document.LogErrorPosition();
+        out << "page rejected\n";
+        return 1;
+    }
+    NIVOML_MAINOBJ& root = *document.GetRoot();
+    const bool draw = !options.lint || options.all || !options.div.empty() ||
+                      !options.play.empty() || options.submit || !options.svgPath.empty();
+    if (draw) {
+        if (int status = DrawPage(options, root, devicePath, out)) return status;
+        if (options.lint) out << "\n";
+    }
+    return options.lint ? PrintLint(options, pageText, root, out) : 0;
 }

@@ -26,6 +26,8 @@ void SleepMs(int ms) {
     std::this_thread::sleep_for(std::chrono::milliseconds(ms));
 }
 
+}  // namespace
+
 sockaddr_in Loopback(int port) {
     sockaddr_in address{};
     address.sin_family = AF_INET;
@@ -40,6 +42,8 @@ int BoundPort(int fd) {
     getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
     return ntohs(address.sin_port);
 }
+
+namespace {
 
 // A port the kernel just handed out and took back: free for the next bind.
 int FreePort(int type) {

@@ -5,6 +5,7 @@
 // the panel read back through the decoder. Every wait has a bound; TearDown stops
 // every process, also when the test failed.
 #include <gtest/gtest.h>
+#include <netinet/in.h>
 #include <sys/types.h>
 
 #include <atomic>
@@ -19,6 +20,10 @@
 #include "tests/util/temp_dir.h"
 #include "util/file_descriptor.h"
 
+// 127.0.0.1 at port; the port a socket is bound to.
+sockaddr_in Loopback(int port);
+int BoundPort(int fd);
+
 // A child started with fork/exec, its output in a file; dies with the test process.
 class ChildProcess {
 public:
@@ -30,6 +35,7 @@ public:
     void Start(const std::vector<std::string>& argv, const std::vector<std::string>& environment,
                const std::string& outputPath);
     bool Running() const { return m_pid > 0; }
+    pid_t Pid() const { return m_pid; }  // for /proc; -1 without a child
     void Signal(int signal) const {
         if (m_pid > 0) kill(m_pid, signal);
     }

@@ -7,7 +7,8 @@
 #include <string>
 
 #include <unistd.h>
-#include <sys/wait.h>
+
+#include "tests/tools/run_command.h"
 
 namespace {
 
@@ -19,15 +20,11 @@ int RunChecker(const std::string& args, const std::string& page, std::string& ou
     if (fd < 0) return -1;
     if (write(fd, page.data(), page.size()) != static_cast<ssize_t>(page.size())) return -1;
     close(fd);
-    std::string command = "env " + environment + " " + NIVOML_CHECK + " " + args +
-                          " - < " + pagePath + " 2>&1";
-    FILE* pipe = popen(command.c_str(), "r");
-    output.clear();
-    char buffer[512];
-    while (size_t n = fread(buffer, 1, sizeof buffer, pipe)) output.append(buffer, n);
-    int status = pclose(pipe);
+    int status = RunCommand("env " + environment + " " + NIVOML_CHECK + " " + args + " - < " +
+                                pagePath,
+                            output);
     unlink(pagePath);
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return status;
 }
 
 const std::string kTwoDivs =
@@ -135,6 +132,84 @@ TEST(NivomlCheck, PlayedCommandsReachTheFormWhoseKeyIsBoundToThem) {
         "value=\"0\" mask=\"1\"/></form></div></body></nivoml>";
     EXPECT_EQ(RunChecker("-l 4 --play ?incdata --submit", page, output), 0);
     EXPECT_NE(output.find("GET /one?a=1 HTTP/1.0\r\n"), std::string::npos) << output;
+}
+
+// A page with the given head content (after a goto to A) and body.
+std::string LintPage(const std::string& head, const std::string& body) {
+    return "<nivoml><head><goto div=\"A\"/>" + head + "</head><body>" + body + "</body></nivoml>";
+}
+
+TEST(NivomlCheck, LintNamesEachProblemWithItsDivAndElementAndExitsOne) {
+    const std::string toB = "<a href=\"#B\" key=\"1\"/>";
+    const std::string toA = "<a href=\"#A\" key=\"1\"/>";
+    struct Case {
+        std::string head, body, finding;  // the one finding the page has
+    } cases[] = {
+        {"", "<div name=\"A\">a<a href=\"#nowhere\" key=\"2\"/>" + toB + "</div><div name=\"B\">b" +
+                 toA + "</div>",
+         "div A: <a href=\"#nowhere\" key=\"2\">: no div named \"nowhere\""},
+        {"", "<div name=\"X\">x<a href=\"#X\" key=\"1\"/></div>",
+         "head: <goto div=\"A\">: no div of that name"},
+        {toA, "<div name=\"A\">a</div><div name=\"B\">b</div>", "div B: nothing reaches it"},
+        {"", "<div name=\"A\">a" + toB + "</div><div name=\"B\">b</div>", "div B: no way out"},
+        {toA,
+         "<div name=\"A\">a<form method=\"get\" action=\"/f\"><input type=\"text\" name=\"t\" "
+         "value=\"0\"/></form></div>",
+         "div A: <form action=\"/f\">: no submit key"},
+        {toA, "<div name=\"A\">0123456789<br/>twelve chars</div>",
+         "div A: text \"twelve chars\" runs past the display (to cell 22"},
+        {toA, "<div name=\"A\">a<br/>b<br/>lost</div>",
+         "div A: text \"lost\" is dropped: the display is full"},
+        {toA, "<div name=\"A\">a<stepper name=\"s\" min=\"5\" max=\"1\"/></div>",
+         "div A: <stepper name=\"s\" min=\"5\" max=\"1\"> is dropped"},
+        {toA, "<div name=\"A\">a<bogus/></div>", "div A: <bogus> is dropped"},
+        {toA,
+         "<div name=\"A\">0123456789<skip count=\"11\"/><form method=\"get\" action=\"/f\">"
+         "<stepper name=\"s\" min=\"0\" max=\"10\"/><input type=\"submit\" key=\"4\"/></form></div>",
+         "div A: <stepper name=\"s\"> runs past the display (cells 21..22"},
+        {"<a href=\"#B\" key=\"2\"/>",
+         "<div name=\"A\">a" + toB + "<a href=\"#A\" key=\"1\"/></div><div name=\"B\">b</div>",
+         "div A: <a href=\"#B\" key=\"1\">: a later binding takes key 1"},
+        {toA, "<div name=\"A\"><blink><a href=\"#A\" key=\"2\">a</a></blink></div>",
+         "div A: <a href=\"#A\" key=\"2\"> binds no key"},
+        {toA, "<div name=\"A\">a<a href=\"#A\" key=\"8\"/></div>",
+         "div A: <a href=\"#A\" key=\"8\">: the keys give only 1..7"},
+        {toA,
+         "<div name=\"A\">a<settime format=\"%H%M\" inccursorkey=\"1\" incdatakey=\"2\" "
+         "goto=\"#gone\"/></div>",
+         "div A: <settime goto=\"#gone\">: no div named \"gone\""},
+    };
+    std::string output;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.finding);
+        EXPECT_EQ(RunChecker("-l 6 --lint", LintPage(c.head, c.body), output), 1) << output;
+        EXPECT_NE(output.find("<stdin>: " + c.finding), std::string::npos) << output;
+        EXPECT_NE(output.find("<stdin>: 1 finding\n"), std::string::npos) << output;
+    }
+    // Divs reached only by an autoswitch, a setter's goto or a settings form's sDivname.
+    const std::string reached = LintPage(
+        "<a href=\"http://127.0.0.1:8080/x\" key=\"4\"/>",
+        "<div name=\"A\">a<a href=\"#B\" key=\"0\" autoswitch=\"900\"/></div>"
+        "<div name=\"B\">b<setdate format=\"%y%m%d\" inccursorkey=\"1\" incdatakey=\"2\" "
+        "goto=\"#C\"/></div><div name=\"C\"><form method=\"get\" action=\"DISPLAY_SETTING\">"
+        "<input type=\"hidden\" name=\"sDivname\" value=\"D\"/><input type=\"submit\" "
+        "key=\"2\"/></form>c</div><div name=\"D\">d</div>");
+    EXPECT_EQ(RunChecker("-l 6 --lint", reached, output), 0) << output;
+    EXPECT_EQ(output, "<stdin>: clean\n");
+}
+
+TEST(NivomlCheck, UnusablePagesAndOptionsAreRefusedWithTheReason) {
+    const std::string checker = std::string("env -u NIVO_LCD_DEVICE ") + NIVOML_CHECK + " ";
+    std::string output;
+    EXPECT_EQ(RunCommand(checker + "/tmp", output), 2);
+    EXPECT_NE(output.find("cannot read /tmp: it is a directory"), std::string::npos) << output;
+    EXPECT_EQ(RunCommand(checker + "/dev/zero", output), 2);
+    EXPECT_NE(output.find("larger than 4 MiB"), std::string::npos) << output;
+    EXPECT_EQ(RunChecker("--all --play ?incdata", kTwoDivs, output), 2);
+    EXPECT_NE(output.find("--play and --submit act on one div"), std::string::npos) << output;
+    // Set but empty is unset: a temporary register file.
+    EXPECT_EQ(RunChecker("", kTwoDivs, output, "NIVO_LCD_DEVICE="), 0) << output;
+    EXPECT_NE(output.find("|second     |"), std::string::npos) << output;
 }
 
 }  // namespace

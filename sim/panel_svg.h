@@ -1,0 +1,16 @@
+#pragma once
+// An SVG picture of the panel as the real LCD shows it: text cells, seven-segment
+// digits drawn from the raw font bytes, the 16 symbols, the four LEDs (lit ones in
+// colour) and the settings as a caption. Blinking parts animate at two hertz;
+// viewers without animation show them lit. Output is plain ASCII: characters above
+// 0x7F are written as character references.
+//
+// Ids for readers of the picture: cell-0 .. cell-21 (a <text> per visible cell),
+// cursor, digit-0 .. digit-9 (each with a group class="lit" holding the polygons
+// digit-N-a .. digit-N-g of its lit segments), sym-NAME, led-NAME, settings.
+// Every part that has a mode carries it as class: on, blink, blink_inv or off.
+#include <string>
+
+#include "sim/panel_decoder.h"
+
+std::string RenderPanelSvg(const PanelPicture& picture);
