@@ -166,7 +166,7 @@ private:
     // notifications.cpp
     bool IsRecentlyHandled(const std::string& text) const;
     int MsUntilQueueDue() const;  // 0: the oldest queued text may be handled now
-    void HandlePageEvent();
+    bool HandlePageEvent();  // true when it loaded a page
     // settings_clock.cpp
     void ApplySettings(int backlight, int contrast, int brightness, const std::string& timeFormat,
                        const std::string& dateFormat, const std::string& storedTime,

@@ -137,15 +137,15 @@ void NIVO_Manager::HandleUdpMessages() {
             m_udpMessage.clear();
             continue;
         }
-        pageEventHandled = true;
-        HandlePageEvent();
+        // Only an event that loads a page counts: junk must not hold up the queue.
+        if (HandlePageEvent()) pageEventHandled = true;
     }
 }
 
 // The text stays in m_udpMessage: the request cycle names it when it gives up.
-void NIVO_Manager::HandlePageEvent() {
+bool NIVO_Manager::HandlePageEvent() {
     NIVOML_MAINOBJ* root = GetRoot();
-    if (root == nullptr) return;
+    if (root == nullptr) return false;
     Logger::Log(Logger::Debug, "Handle ErrorInProcess: %s", m_udpMessage.c_str());
     const std::string divName = root->GetCurrentDivName();
     const bool editing = root->GetFormForKey(0) != nullptr || root->GetDateTimeSetter() != nullptr;
@@ -153,18 +153,18 @@ void NIVO_Manager::HandlePageEvent() {
     std::string url;
     switch (ActionFor(root->GetPageType(), m_udpMessage)) {
         case PageAction::Nothing:
-            return;
+            return false;
         case PageAction::Reload:
             if (editing) {
                 // A reload would throw away the user's unsent edits.
                 Logger::Log(Logger::Debug,
                             "HandleUdpMessages: Eingabe auf der Seite, %s nicht neu geladen",
                             m_udpMessage.c_str());
-                return;
+                return false;
             }
             m_drawNewPage = true;
             ReloadPage(divName);
-            return;
+            return true;
         case PageAction::AlarmPage:
             url = root->GetAlarmPage();
             break;
@@ -174,6 +174,7 @@ void NIVO_Manager::HandlePageEvent() {
     }
     m_drawNewPage = true;
     LoadNivomlPage(url, "");
+    return true;
 }
 
 bool NIVO_Manager::UpdateStatus(const std::string& text) {
