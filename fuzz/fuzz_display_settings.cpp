@@ -17,16 +17,8 @@ namespace {
 // The page the text would load: the last "sLoadPage" value, as the manager reads it.
 std::string LoadPageOf(const std::string& settings) {
     std::string url;
-    size_t start = 0;
-    while (start < settings.size()) {
-        size_t end = settings.find(';', start);
-        if (end == std::string::npos) end = settings.size();
-        const std::string piece = settings.substr(start, end - start);
-        start = end + 1;
-        const size_t equals = piece.find('=');
-        if (equals != std::string::npos && piece.compare(0, equals, "sLoadPage") == 0) {
-            url = piece.substr(equals + 1);
-        }
+    for (const auto& [key, value] : NIVO_Manager::SplitDisplaySettings(settings)) {
+        if (key == "sLoadPage") url = value;
     }
     return url;
 }

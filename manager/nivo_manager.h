@@ -15,6 +15,8 @@
 #include <deque>
 #include <memory>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "markup/element_host.h"
 #include "util/timer.h"
@@ -121,6 +123,9 @@ public:
     void ReadDisplaySettings();
     void ReloadDisplaySettings();
     void ApplyDisplaySettings(const std::string& settings);
+    // The key=value pieces of a settings text; pieces without "=" are left out.
+    static std::vector<std::pair<std::string, std::string>> SplitDisplaySettings(
+        const std::string& settings);
     void ApplyDisplaySetting(const std::string& key, const std::string& value);
     // Two-digit texts; a negative number keeps that part of the current time.
     // RunCommand's result: negative when the clock was not set.

@@ -117,9 +117,9 @@ void NIVO_Manager::ReloadDisplaySettings() {
     ActivateBacklight();
 }
 
-void NIVO_Manager::ApplyDisplaySettings(const std::string& settings) {
-    std::string divName;
-    std::string loadURL;
+std::vector<std::pair<std::string, std::string>> NIVO_Manager::SplitDisplaySettings(
+    const std::string& settings) {
+    std::vector<std::pair<std::string, std::string>> pairs;
     size_t start = 0;
     while (start < settings.size()) {
         size_t end = settings.find(';', start);
@@ -127,9 +127,16 @@ void NIVO_Manager::ApplyDisplaySettings(const std::string& settings) {
         const std::string piece = settings.substr(start, end - start);
         start = end + 1;
         const size_t equals = piece.find('=');
-        if (equals == std::string::npos) continue;
-        const std::string key = piece.substr(0, equals);
-        const std::string value = piece.substr(equals + 1);
+        if (equals != std::string::npos)
+            pairs.emplace_back(piece.substr(0, equals), piece.substr(equals + 1));
+    }
+    return pairs;
+}
+
+void NIVO_Manager::ApplyDisplaySettings(const std::string& settings) {
+    std::string divName;
+    std::string loadURL;
+    for (const auto& [key, value] : SplitDisplaySettings(settings)) {
         if (key == "sDivname") {
             divName = value;
         } else if (key == "sLoadPage") {
