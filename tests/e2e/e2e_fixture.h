@@ -17,12 +17,11 @@
 #include <vector>
 
 #include "sim/panel_decoder.h"
+#include "tests/util/loopback.h"
 #include "tests/util/temp_dir.h"
 #include "util/file_descriptor.h"
 
 // 127.0.0.1 at port; the port a socket is bound to.
-sockaddr_in Loopback(int port);
-int BoundPort(int fd);
 
 // A child started with fork/exec, its output in a file; dies with the test process.
 class ChildProcess {

@@ -12,6 +12,7 @@
 #include <thread>
 #include <vector>
 
+#include "tests/util/loopback.h"
 #include "net/tcp_channel.h"
 #include "net/udp_channel.h"
 #include "util/file_descriptor.h"
@@ -21,21 +22,6 @@
 namespace {
 
 constexpr int kWaitMs = 5000;  // bound of every wait in these tests
-
-sockaddr_in Loopback(uint16_t port) {
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_port = htons(port);
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    return address;
-}
-
-uint16_t LocalPort(int fd) {
-    sockaddr_in address{};
-    socklen_t length = sizeof address;
-    getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
-    return ntohs(address.sin_port);
-}
 
 // A socket bound to a free loopback port of the given type.
 FileDescriptor BoundSocket(int type) {
@@ -70,7 +56,7 @@ public:
         (void)!write(m_stopWrite.Get(), "x", 1);
         m_thread.join();
     }
-    uint16_t Port() const { return LocalPort(m_listen.Get()); }
+    uint16_t Port() const { return BoundPort(m_listen.Get()); }
     std::vector<std::string> Requests() {
         std::lock_guard<std::mutex> lock(m_mutex);
         return m_requests;
@@ -147,7 +133,7 @@ TEST(TcpChannelTest, ClosedOrRefusedChannelsFailWithTheirLogLines) {
     EXPECT_EQ(out, "");
 
     FileDescriptor bound = BoundSocket(SOCK_STREAM);  // bound, never listening: refused
-    const uint16_t port = LocalPort(bound.Get());
+    const uint16_t port = BoundPort(bound.Get());
     EXPECT_FALSE(channel.Connect(port));
     EXPECT_EQ(channel.GetSocket(), 0);
     EXPECT_EQ(channel.GetPort(), port);
@@ -226,7 +212,7 @@ class UdpPort {
 public:
     UdpPort() {
         FileDescriptor probe = BoundSocket(SOCK_DGRAM);
-        m_port = LocalPort(probe.Get());
+        m_port = BoundPort(probe.Get());
         setenv("NIVO_UDP_PORT", std::to_string(m_port).c_str(), 1);
     }
     ~UdpPort() { unsetenv("NIVO_UDP_PORT"); }
@@ -248,7 +234,7 @@ TEST(UdpChannelTest, DatagramsAreCutAtNulAndLengthAndTheSocketStaysOpen) {
     UDP_CHANNEL channel;
     const int fd = channel.GetSocket();
     ASSERT_GT(fd, 0);
-    EXPECT_EQ(LocalPort(fd), port.Port());
+    EXPECT_EQ(BoundPort(fd), port.Port());
     std::string out = "stale";
     EXPECT_EQ(channel.Receive(out), -1);  // nothing pending: no wait
     EXPECT_EQ(out, "");
