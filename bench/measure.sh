@@ -17,7 +17,7 @@
 set -euo pipefail
 out=$(realpath -m "${1:-$(mktemp -d "${TMPDIR:-/tmp}/nivo-measure.XXXXXX")}")
 cd "$(dirname "$0")/.."
-. tests/soak/site.sh
+. bench/soak/site.sh
 build=${NIVO_MEASURE_BUILD:-build-perf}
 arm_build=${NIVO_ARM_BUILD:-build-arm}
 idle_seconds=${NIVO_MEASURE_IDLE:-60}

@@ -5,7 +5,7 @@
 # descriptors grow: the maximum of the last third of the samples is compared with
 # the maximum of the first third (after a warm-up), with a small tolerance.
 #
-#   tests/soak/soak.sh DURATION [CSV]     DURATION: seconds, or 30m, 2h; CSV: the samples
+#   bench/soak/soak.sh DURATION [CSV]     DURATION: seconds, or 30m, 2h; CSV: the samples
 #                                         (default /tmp/nivo-soak-DATE.csv)
 #
 # NIVO_SOAK_PREBUILT=DIR uses DIR/app/nivo_lcd and builds nothing (else build-soak,
@@ -13,7 +13,7 @@
 # the run folder (the program's log, the lighttpd access log). Not part of the
 # default test suite.
 set -euo pipefail
-usage() { echo "usage: tests/soak/soak.sh DURATION[s|m|h] [CSV]" >&2; exit 2; }
+usage() { echo "usage: bench/soak/soak.sh DURATION[s|m|h] [CSV]" >&2; exit 2; }
 [ $# -ge 1 ] && [ $# -le 2 ] || usage
 case $1 in
     *h) duration=$((${1%h} * 3600)) ;;
@@ -25,7 +25,7 @@ esac
 interval=${NIVO_SOAK_INTERVAL:-5}
 csv=$(realpath -m "${2:-${TMPDIR:-/tmp}/nivo-soak-$(date +%Y%m%d-%H%M%S).csv}")
 cd "$(dirname "$0")/../.."
-. tests/soak/site.sh
+. bench/soak/site.sh
 
 if [ -n "${NIVO_SOAK_PREBUILT:-}" ]; then
     bin=$NIVO_SOAK_PREBUILT

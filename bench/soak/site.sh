@@ -1,4 +1,4 @@
-# Shared by tests/soak/soak.sh and bench/measure.sh (bash, sourced from the top
+# Shared by bench/soak/soak.sh and bench/measure.sh (bash, sourced from the top
 # of the tree): free loopback ports, a lighttpd site with an access log (one line
 # per page load) and nivo_lcd started with its seams in a folder.
 
