@@ -1,382 +1,350 @@
-#include <cstring>
-#include <string>
+#include <cstdio>
 
-#include "markup/element_factory.h"
 #include "markup/nivoml_form.h"
 #include "markup/nivoml_input.h"
+#include "markup/nivoml_ipinput.h"
+#include "markup/nivoml_select.h"
+#include "markup/nivoml_stepper.h"
 #include "page_fixture.h"
-#include "util/xml_node.h"
 
 namespace {
 
-// A control that asks for submission when its cursor would leave it, like a
-// field whose last digit completes the entry.
-class SubmittingKnob : public NIVOML_FORMOBJ {
-public:
-    static bool IsTag(const char* tag) { return std::strcmp(tag, "testknob") == 0; }
-    SubmittingKnob() { m_name = "testknob"; }
-    void Draw(NIVO_Display& display) override { display.WriteText("K", m_mode, m_position); }
-    int GetWidth() const override { return 1; }
-    std::string GetValue(NIVO_Display&) override { return "k"; }
-    void ResetCursor() override { m_cursor = -1; }
-    int IncCursor(NIVO_Display& display) override {
-        if (++m_cursor > 0) return -2;
-        display.SetCursor(m_position);
-        return 0;
+// Cells with the state characters written as + and - (check box), * and o (radio button).
+std::string Boxes(std::string cells) {
+    for (char& c : cells) {
+        if (c == '+' || c == '-')
+            c = c == '+' ? NIVOML_INPUT::CHECKBOX_ON : NIVOML_INPUT::CHECKBOX_OFF;
+        if (c == '*') c = NIVOML_INPUT::RADIO_ON;
     }
-    void IncData(NIVO_Display&) override {}
-    void DecData(NIVO_Display&) override {}
+    return cells;
+}
 
-private:
-    int m_cursor = -1;
-};
-NIVOML_REGISTER_ELEMENT(SubmittingKnob)
-
-const std::string kOn(1, NIVOML_INPUT::CHECKBOX_ON);
-const std::string kOff(1, NIVOML_INPUT::CHECKBOX_OFF);
-const std::string kRadioOn(1, NIVOML_INPUT::RADIO_ON);
-const std::string kRadioOff(1, NIVOML_INPUT::RADIO_OFF);
-
-class FormTest : public PageTest {
+class MarkupForm : public PageTest {
 protected:
     // A screen with one form; Show() has drawn it.
     NIVOML_FORM& ShowForm(const std::string& attributes, const std::string& content) {
         EXPECT_TRUE(Load(Screen("<form " + attributes + ">" + content + "</form>")));
-        NIVOML_FORM* form = Root().GetFormForKey(0);
-        EXPECT_NE(form, nullptr);
+        EXPECT_NE(Root().GetFormForKey(0), nullptr);
         m_panel = Show();
-        return *form;
+        return Form();
     }
-    PanelPicture Step(void (NIVOML_FORM::*operation)(NIVO_Display&), int times = 1) {
+    void Step(void (NIVOML_FORM::*operation)(NIVO_Display&), int times = 1) {
         for (int i = 0; i < times; ++i) (Form().*operation)(*display);
-        return m_panel = Flushed();
+        m_panel = Flushed();
     }
     NIVOML_FORM& Form() { return *Root().GetFormForKey(0); }
     std::string Cells(int from, int len) const { return m_panel.Text().substr(from, len); }
-    int Cursor() const { return m_panel.cursor; }
-
+    // The first cells, the cursor cell and the form's values.
+    std::string State(int cells) {
+        return Cells(0, cells) + " @" + std::to_string(m_panel.cursor) + " " +
+               Form().GetValues(*display);
+    }
     PanelPicture m_panel;
 };
 
-TEST_F(FormTest, TextFieldCyclesItsMaskClassesWithinTheRangeDigit) {
-    NIVOML_FORM& form = ShowForm("method=\"get\" action=\"/set.cgi\"",
-                                 "Pin<input type=\"text\" name=\"pin\" value=\"2bx\" "
-                                 "mask=\"1,3,5\" range=\"2\"/>");
-    EXPECT_EQ(Cells(0, 6), "Pin2bx");
-    EXPECT_EQ(Cursor(), 3);
-
-    Step(&NIVOML_FORM::IncData);  // range digit 2: 0, 1, 2 and round
-    EXPECT_EQ(Cells(3, 1), "0");
-    Step(&NIVOML_FORM::IncData, 2);
+TEST_F(MarkupForm, TextFieldCyclesItsMaskClassesWithinEachCellsRangeDigit) {
+    ShowForm("method='get' action='/set.cgi'",
+             "Pin<input type='text' name='pin' value='2bx9' mask='1,3,5,17' range='25'/>");
+    EXPECT_EQ(State(7), "Pin2bx9 @3 pin=2bx9;");
+    Step(&NIVOML_FORM::IncData, 3);  // range digit 2: 0, 1, 2 and round
+    Step(&NIVOML_FORM::DecData);     // only steps forward
     EXPECT_EQ(Cells(3, 1), "2");
-    Step(&NIVOML_FORM::DecData);  // only steps forward
-    EXPECT_EQ(Cells(3, 1), "2");
-
-    Step(&NIVOML_FORM::IncCursor);  // digits 0..9 then lower case letters
-    EXPECT_EQ(Cursor(), 4);
-    Step(&NIVOML_FORM::IncData);
-    EXPECT_EQ(Cells(4, 1), "c");
-    Step(&NIVOML_FORM::IncData, 24);
-    EXPECT_EQ(Cells(4, 1), "0");  // after z the cycle starts again
-
+    Step(&NIVOML_FORM::IncCursor);  // digits 0..5, lower case letters, and round after z
+    Step(&NIVOML_FORM::IncData, 31);
+    EXPECT_EQ(Cells(4, 1), "a");
     Step(&NIVOML_FORM::IncCursor);  // x is not among digits and capitals
+    Step(&NIVOML_FORM::IncData, 11);
+    Step(&NIVOML_FORM::IncCursor);  // after 9 a blank, still visible once a digit is typed
     Step(&NIVOML_FORM::IncData);
-    EXPECT_EQ(Cells(5, 1), "0");
-    Step(&NIVOML_FORM::IncData, 10);
-    EXPECT_EQ(Cells(5, 1), "A");
-    EXPECT_EQ(Cells(0, 6), "Pin20A");
+    EXPECT_EQ(State(7), "Pin2aA  @6 pin=2aA ;");
+    Step(&NIVOML_FORM::IncData);
+    EXPECT_EQ(m_panel.text[6].mode, MODE_ON);
+    Step(&NIVOML_FORM::IncCursor);  // past the last position: back to the first
+    EXPECT_EQ(State(7), "Pin2aA0 @3 pin=2aA0;");
+    m_panel = Show();  // redrawing the page drops unsent edits
+    EXPECT_EQ(State(7), "Pin2bx9 @3 pin=2bx9;");
+}
 
-    // Past the last position the focus comes back to the first control.
-    Step(&NIVOML_FORM::IncCursor);
-    EXPECT_EQ(Cursor(), 3);
-    EXPECT_EQ(form.BuildRequest(*display, ""), "GET /set.cgi?pin=20A HTTP/1.0\r\n\r\n");
-
-    // Redrawing the page drops unsent edits.
+// The cursor skips fixed cells; a control with nothing to edit gets one retry only.
+TEST_F(MarkupForm, CursorSkipsFixedCellsAndARedrawRefocusesTheFirstControl) {
+    ShowForm("method='get'",
+             "<input type='text' name='p' value='ab'/><input type='text' name='q' value='cd'/>"
+             "<input type='text' name='a' value='1234' mask='1,0,1,'/>"
+             "<input type='text' name='c' value='e' mask='1'/>");
+    EXPECT_EQ(State(9), "abcd1234e @2 p=ab;q=cd;a=1234;c=e;");
+    Step(&NIVOML_FORM::IncCursor, 2);
+    Step(&NIVOML_FORM::IncData);
+    EXPECT_EQ(State(9), "abcd1244e @6 p=ab;q=cd;a=1244;c=e;");
     m_panel = Show();
-    EXPECT_EQ(Cells(0, 6), "Pin2bx");
+    EXPECT_EQ(State(9), "abcd1234e @2 p=ab;q=cd;a=1234;c=e;");
 }
 
-TEST_F(FormTest, BlankInTheCycleKeepsTheFieldVisibleAndEditable) {
-    NIVOML_FORM& form =
-        ShowForm("method=\"get\"", "<input type=\"text\" name=\"t\" value=\"9 \" mask=\"17,17\"/>");
+// A check box toggles in place; a radio button clears its group and hands the cursor on.
+// Either is sent with its page value while checked.
+TEST_F(MarkupForm, CheckBoxesToggleAndRadioButtonsOfOneNameBehaveAsOneGroup) {
+    ShowForm("method='get'",
+             "<input type='checkbox' name='c' value='A'/><input type='checkbox' name='d' value='x' "
+             "checked/><input type='radio' name='r' value='1'/><input type='radio' name='r' "
+             "value='2' checked=''/><input type='radio' name='s' value='4' checked/>");
+    EXPECT_EQ(State(10), Boxes("A-x+1o2*4* @1 d=x;r=2;s=4;"));
     Step(&NIVOML_FORM::IncData);
-    EXPECT_EQ(Cells(0, 2), "  ");
-    Step(&NIVOML_FORM::IncData);
-    EXPECT_EQ(Cells(0, 2), "0 ");
-    EXPECT_EQ(m_panel.text[0].mode, MODE_ON);
-    Step(&NIVOML_FORM::IncCursor);  // the second cell starts blank
-    Step(&NIVOML_FORM::IncData);
-    EXPECT_EQ(Cells(0, 2), "00");
-    EXPECT_EQ(form.GetValues(*display), "t=00;");
-}
-
-TEST_F(FormTest, MaskOfOtherLengthIsFittedAndFixedCellsAreSkipped) {
-    NIVOML_FORM& form = ShowForm("method=\"get\"",
-                                 "<input type=\"text\" name=\"a\" value=\"1234\" mask=\"1,0,1\"/>"
-                                 "<input type=\"text\" name=\"b\" value=\"xy\"/>");
-    EXPECT_TRUE(
-        log.Has(Logger::Warning, "Die Maskenl\xe4nge (3) und Valuel\xe4nge (4) sind unterschiedlich."));
-    EXPECT_TRUE(
-        log.Has(Logger::Warning, "Die Maskenl\xe4nge (0) und Valuel\xe4nge (2) sind unterschiedlich."));
-    EXPECT_TRUE(log.Has(Logger::Debug,
-                        "Achtung! Der Input-Typ 'text' wird noch mit Cursor anstatt blinkenden "
-                        "Text eingegeben."));
-    EXPECT_EQ(Cursor(), 0);
-    Step(&NIVOML_FORM::IncCursor);
-    EXPECT_EQ(Cursor(), 2);
-    // a is done; b has nothing to edit and keeps the cursor on its first cell.
-    Step(&NIVOML_FORM::IncCursor);
-    EXPECT_EQ(Cursor(), 4);
-    EXPECT_EQ(form.GetFocus()->GetControlName(), "b");
-    Step(&NIVOML_FORM::IncData);
-    EXPECT_EQ(Cells(0, 6), "1234xy");
-    Step(&NIVOML_FORM::IncCursor);
-    EXPECT_EQ(Cursor(), 0);
-    EXPECT_EQ(form.GetFocus()->GetControlName(), "a");
-    EXPECT_EQ(form.GetValues(*display), "a=1234;b=xy;");
-}
-
-TEST_F(FormTest, FormWithoutEditablePositionsMovesTheCursorOnlyOnce) {
-    NIVOML_FORM& form = ShowForm("method=\"get\"",
-                                 "<input type=\"text\" name=\"a\" value=\"ab\"/>"
-                                 "<input type=\"text\" name=\"b\" value=\"cd\"/>"
-                                 "<input type=\"text\" name=\"c\" value=\"e\" mask=\"1\"/>");
-    // Drawing retries on the second control only, which has nothing either.
-    EXPECT_EQ(Cursor(), 2);
-    EXPECT_EQ(form.GetFocus()->GetControlName(), "b");
-    Step(&NIVOML_FORM::IncCursor);
-    EXPECT_EQ(Cursor(), 4);
-    EXPECT_EQ(form.GetFocus()->GetControlName(), "c");
-}
-
-TEST_F(FormTest, CheckboxTogglesItsLastCellAndIsSentOnlyWhileChecked) {
-    NIVOML_FORM& form = ShowForm("method=\"get\" action=\"/a.cgi\"",
-                                 "<input type=\"checkbox\" name=\"c\" value=\"Alarm\"/>"
-                                 "<input type=\"checkbox\" name=\"d\" value=\"x\" checked=\"\"/>");
-    EXPECT_EQ(Cells(0, 8), "Alarm" + kOff + "x" + kOn);
-    EXPECT_EQ(Cursor(), 5);
-    EXPECT_EQ(form.GetControls(false)[0]->GetWidth(), 6);
-    EXPECT_EQ(form.GetValues(*display), "d=x;");
-
-    Step(&NIVOML_FORM::IncData);
-    EXPECT_EQ(Cells(0, 6), "Alarm" + kOn);
-    EXPECT_EQ(Cursor(), 5);  // a check box does not move the cursor on
-    EXPECT_EQ(form.GetValues(*display), "c=Alarm;d=x;");
-    Step(&NIVOML_FORM::IncData);
-    EXPECT_EQ(Cells(0, 6), "Alarm" + kOff);
-
+    EXPECT_EQ(State(10), Boxes("A+x+1o2*4* @1 c=A;d=x;r=2;s=4;"));
     Step(&NIVOML_FORM::IncCursor);
     Step(&NIVOML_FORM::IncData);
-    EXPECT_EQ(Cells(6, 2), "x" + kOff);
-    EXPECT_EQ(form.BuildRequest(*display, ""), "GET /a.cgi? HTTP/1.0\r\n\r\n");
-}
-
-TEST_F(FormTest, RadioButtonsOfOneNameBehaveAsOneGroup) {
-    NIVOML_FORM& form = ShowForm("method=\"get\" action=\"/r.cgi\"",
-                                 "<input type=\"radio\" name=\"r\" value=\"1\"/>"
-                                 "<input type=\"radio\" name=\"r\" value=\"2\" checked=\"\"/>"
-                                 "<input type=\"radio\" name=\"r\" value=\"3\"/>"
-                                 "<input type=\"radio\" name=\"s\" value=\"4\" checked=\"\"/>");
-    const std::string start = "1" + kRadioOff + "2" + kRadioOn + "3" + kRadioOff + "4" + kRadioOn;
-    EXPECT_EQ(Cells(0, 8), start);
-    EXPECT_EQ(Cursor(), 1);
-    EXPECT_EQ(form.GetValues(*display), "r=2;s=4;");
-
-    // Choosing the first clears the second and moves on to the second.
-    Step(&NIVOML_FORM::IncData);
-    EXPECT_EQ(Cells(0, 8), "1" + kRadioOn + "2" + kRadioOff + "3" + kRadioOff + "4" + kRadioOn);
-    EXPECT_EQ(Cursor(), 3);
-    EXPECT_EQ(form.GetValues(*display), "r=1;s=4;");
-
-    // The decrease key leaves the whole group unchecked and moves on.
-    Step(&NIVOML_FORM::DecData);
-    EXPECT_EQ(Cells(0, 8), "1" + kRadioOff + "2" + kRadioOff + "3" + kRadioOff + "4" + kRadioOn);
-    EXPECT_EQ(Cursor(), 5);
-    EXPECT_EQ(form.GetValues(*display), "s=4;");
-
-    // A radio button that is already checked stays so.
+    EXPECT_EQ(State(10), Boxes("A+x-1o2*4* @3 c=A;r=2;s=4;"));
     Step(&NIVOML_FORM::IncCursor);
-    EXPECT_EQ(Cursor(), 7);
     Step(&NIVOML_FORM::IncData);
-    EXPECT_EQ(Cells(6, 2), "4" + kRadioOn);
-    EXPECT_EQ(Cursor(), 1);  // focus back on the first control
-
+    EXPECT_EQ(State(10), Boxes("A+x-1*2o4* @7 c=A;r=1;s=4;"));
+    Step(&NIVOML_FORM::DecData);  // the decrease key leaves the whole group unchecked
+    EXPECT_EQ(State(10), Boxes("A+x-1o2o4* @9 c=A;s=4;"));
+    Step(&NIVOML_FORM::IncData);  // one that is already checked stays so
+    EXPECT_EQ(State(10), Boxes("A+x-1o2o4* @1 c=A;s=4;"));
     m_panel = Show();
-    EXPECT_EQ(Cells(0, 8), start);
+    EXPECT_EQ(State(10), Boxes("A-x+1o2*4* @1 d=x;r=2;s=4;"));
 }
 
-TEST_F(FormTest, KeyButtonsAndHiddenValuesStayOutOfTheFocusButBindAndSubmit) {
-    NIVOML_FORM& form =
-        ShowForm("method=\"get\" action=\"/k.cgi\"",
-                 "<input type=\"text\" name=\"t\" value=\"5\" mask=\"1\"/>"
-                 "<input type=\"hidden\" name=\"h\" value=\"v\"/>"
-                 "<input type=\"submit\" key=\"3\"/><input type=\"reset\" key=\"4\"/>"
-                 "<input type=\"inccursor\" key=\"5\"/><input type=\"incdata\" key=\"6\"/>"
-                 "<input type=\"decdata\" key=\"7\"/><input type=\"submit\" key=\"8\"/>"
-                 "<input type=\"submit\" key=\"-1\"/>");
-    ASSERT_EQ(form.GetControls(false).size(), 1u);
-    EXPECT_EQ(form.GetControls(true).size(), 2u);
-    const char* expected[] = {"",       "",           "",         "?submit",
-                              "?reset", "?inccursor", "?incdata", "?decdata"};
-    for (int key = 0; key < 8; ++key) EXPECT_EQ(Root().GetKeyTarget(key, 0), expected[key]);
-    Step(&NIVOML_FORM::IncCursor);
-    EXPECT_EQ(Cursor(), 0);
-    EXPECT_EQ(form.BuildRequest(*display, ""), "GET /k.cgi?t=5&h=v HTTP/1.0\r\n\r\n");
-}
-
-TEST_F(FormTest, InvalidInputsAreDropped) {
-    ASSERT_TRUE(
-        Load(Screen("<form method=\"get\">"
-                    "<input type=\"submit\"/><input type=\"submit\" key=\"0\"/>"
-                    "<input type=\"hidden\" name=\"h\" value=\"\"/>"
-                    "<input type=\"hidden\" value=\"v\"/>"
-                    "<input type=\"text\" name=\"t\" value=\"\"/>"
-                    "<input type=\"text\" value=\"abc\"/>"
-                    "<input type=\"checkbox\" value=\"abc\"/>"
-                    "<input name=\"n\" value=\"abc\"/>"
-                    "<input type=\"TEXT\" name=\"n\" value=\"abc\"/>"
-                    "<input type=\"radio\" name=\"ok\"/></form>")));
+// Key buttons bind keys 0..7 only; a hidden value is sent but never focused; inputs
+// without what their type needs are dropped.
+TEST_F(MarkupForm, KeyButtonsAndHiddenValuesStayOutOfTheFocusAndInvalidInputsAreDropped) {
+    ShowForm("method='get'",
+             "<input type='submit' key='3'/><input type='reset' key='4'/><input type='inccursor' "
+             "key='5'/><input type='incdata' key='6'/><input type='decdata' key='7'/>"
+             "<input type='submit' key='8'/><input type='submit' key='-1'/><input type='submit'/>"
+             "<input type='submit' key='0'/><input type='hidden' name='h' value=''/>"
+             "<input type='hidden' value='v'/><input type='text' name='t' value=''/>"
+             "<input type='text' value='abc'/><input type='checkbox' value='abc'/>"
+             "<input name='n' value='abc'/><input type='TEXT' name='n' value='abc'/>"
+             "<input type='hidden' name='h' value='v'/><input type='radio' name='r'/>");
     EXPECT_EQ(log.Count("InitFromNivoml fehlgeschlagen!"), 9);
-    ASSERT_EQ(Root().GetFormForKey(0)->Children().size(), 1u);
-    // A radio button without value is one cell wide.
-    EXPECT_EQ(Show().Text().substr(0, 2), kRadioOff + " ");
-}
-
-TEST_F(FormTest, GetRequestEscapesItsPairsAndTail) {
-    NIVOML_FORM& form = ShowForm("method=\"get\" action=\"http://127.0.0.1:8080/cgi/set.cgi?x=1\"",
-                                 "<input type=\"text\" name=\"a\" value=\"1 2\" mask=\"0,0,8\"/>"
-                                 "<input type=\"hidden\" name=\"b\" value=\"y\"/>");
-    EXPECT_EQ(form.GetAction(), "/cgi/set.cgi");
-    EXPECT_EQ(form.GetPort(), 8080);
-    const std::string tail = "&sDivname=\"m y\"";
-    EXPECT_EQ(form.BuildRequest(*display, tail),
-              "GET /cgi/set.cgi?a=1+2&b=y&sDivname=%22m+y%22 HTTP/1.0\r\n\r\n");
-
-    // A plus typed on the panel and a percent sign reach the server as themselves.
+    EXPECT_EQ(Bindings(0), "|||?submit|?reset|?inccursor|?incdata|?decdata|");
+    Step(&NIVOML_FORM::IncCursor);  // a radio button without value is one cell wide
     Step(&NIVOML_FORM::IncData);
-    EXPECT_EQ(Cells(0, 3), "1 +");
-    ASSERT_TRUE(
-        Load(Screen("<form method=\"get\" action=\"/p.cgi\">"
-                    "<input type=\"hidden\" name=\"p\" value=\"50% &quot;a+b&quot;\"/>"
-                    "<input type=\"text\" name=\"s\" value=\"+\" mask=\"8\"/></form>")));
-    Show();
-    EXPECT_EQ(Root().GetFormForKey(0)->BuildRequest(*display, "&t=1"),
-              "GET /p.cgi?p=50%25+%22a%2Bb%22&s=%2B&t=1 HTTP/1.0\r\n\r\n");
+    EXPECT_EQ(State(2), Boxes("*  @0 h=v;"));
 }
 
-TEST_F(FormTest, PostRequestCountsThePairsOnlyAndKeepsThemUnescaped) {
-    NIVOML_FORM& form = ShowForm("method=\"Post\" action=\"/cgi/set.cgi\" enctype=\"text/plain\"",
-                                 "<input type=\"text\" name=\"a\" value=\"1 2\"/>"
-                                 "<input type=\"hidden\" name=\"b\" value=\"y+%\"/>");
+TEST_F(MarkupForm, GetRequestEscapesItsPairsAndTailAndAFormWithoutControlsSendsNothing) {
+    NIVOML_FORM& form = ShowForm("method='get' action='http://127.0.0.1:8080/cgi/set.cgi?x=1'",
+                                 "<input type='text' name='a' value='1 2' mask='0,0,8'/>"
+                                 "<input type='hidden' name='b' value='y'/>");
+    EXPECT_EQ(form.GetAction() + " " + std::to_string(form.GetPort()), "/cgi/set.cgi 8080");
+    EXPECT_EQ(form.BuildRequest(*display, "&sDivname=\"m y\""),
+              "GET /cgi/set.cgi?a=1+2&b=y&sDivname=%22m+y%22 HTTP/1.0\r\n\r\n");
+    // A plus typed on the panel and a percent sign reach the server as themselves.
+    NIVOML_FORM& typed = ShowForm("method='get' action='/p.cgi'",
+                                  "<input type='hidden' name='p' value='50% &quot;a+b&quot;'/>"
+                                  "<input type='text' name='s' value=' ' mask='8'/>");
+    Step(&NIVOML_FORM::IncData);
+    EXPECT_EQ(typed.BuildRequest(*display, "&t=1"),
+              "GET /p.cgi?p=50%25+%22a%2Bb%22&s=%2B&t=1 HTTP/1.0\r\n\r\n");
+    NIVOML_FORM& empty = ShowForm("method='get' action='/x'", "Send<input type='submit' key='2'/>");
+    Step(&NIVOML_FORM::IncCursor);
+    Step(&NIVOML_FORM::IncData);
+    EXPECT_EQ(empty.GetFocus(), nullptr);
+    EXPECT_EQ(State(5), "Send  @-1 ");
+    EXPECT_EQ(empty.BuildRequest(*display, "&tail"), "");
+}
+
+TEST_F(MarkupForm, PostRequestCountsThePairsOnlyAndKeepsThemUnescaped) {
+    NIVOML_FORM& form = ShowForm("method='Post' action='/cgi/set.cgi' enctype='text/plain'",
+                                 "<input type='text' name='a' value='1 2'/>"
+                                 "<input type='hidden' name='b' value='y+%'/>");
     EXPECT_EQ(form.BuildRequest(*display, "&s=\"m y\""),
               "POST /cgi/set.cgi HTTP/1.0\r\nContent-Type: text/plain\r\nContent-Length: 14\r\n"
               "\r\na=1 2\r\nb=y+%\r\n&s=%22m+y%22");
-
-    NIVOML_FORM& bare = ShowForm("method=\"post\" action=\"/p\"",
-                                 "<input type=\"checkbox\" name=\"c\" value=\"v\"/>");
+    NIVOML_FORM& bare =
+        ShowForm("method='post' action='/p'", "<input type='checkbox' name='c' value='v'/>");
     EXPECT_EQ(bare.BuildRequest(*display, ""),
               "POST /p HTTP/1.0\r\nContent-Type: \r\nContent-Length: 0\r\n\r\n");
 }
 
-TEST_F(FormTest, FormWithoutControlsSubmitsNothingAndHasNoFocus) {
-    NIVOML_FORM& form =
-        ShowForm("method=\"get\" action=\"/x\"", "Send<input type=\"submit\" key=\"2\"/>");
-    EXPECT_EQ(form.GetFocus(), nullptr);
-    EXPECT_EQ(Cursor(), -1);
-    Step(&NIVOML_FORM::IncCursor);
-    Step(&NIVOML_FORM::IncData);
-    Step(&NIVOML_FORM::DecData);
-    EXPECT_EQ(Cells(0, 5), "Send ");
-    EXPECT_EQ(form.BuildRequest(*display, "&tail"), "");
-    EXPECT_EQ(form.GetValues(*display), "");
-}
-
-TEST_F(FormTest, DisplaySettingFormKeepsItsActionAndGivesItsValues) {
-    NIVOML_FORM& form = ShowForm("method=\"get\" action=\"DISPLAY_SETTING\" autosubmit=\"-5\"",
-                                 "<input type=\"text\" name=\"a\" value=\"7\" mask=\"1\"/>"
-                                 "<input type=\"hidden\" name=\"b\" value=\"1\"/>"
-                                 "<input type=\"checkbox\" name=\"c\" value=\"x\"/>");
-    EXPECT_EQ(form.GetAction(), "DISPLAY_SETTING");
-    EXPECT_EQ(form.GetPort(), 0);
-    EXPECT_EQ(form.GetAutoSubmit(), 0);
+TEST_F(MarkupForm, AttributesOfTheFormReachTheManagerAndBadOnesDropTheForm) {
+    const std::string field = "<input type='hidden' name='h' value='v'/>";
+    NIVOML_FORM& form = ShowForm("method='get' action='DISPLAY_SETTING' autosubmit='-5'", field);
+    EXPECT_EQ(form.GetAction() + " " + std::to_string(form.GetPort() + form.GetAutoSubmit()),
+              "DISPLAY_SETTING 0");
     EXPECT_TRUE(form.IsReloadAfterSubmit());
-    EXPECT_EQ(form.GetValues(*display), "a=7;b=1;");
-    Step(&NIVOML_FORM::IncData);
-    EXPECT_EQ(form.GetValues(*display), "a=8;b=1;");
-
-    NIVOML_FORM& other =
-        ShowForm("method=\"POST\" action=\"/a\" autosubmit=\"250\" dontreload=\"no\"",
-                 "<input type=\"hidden\" name=\"b\" value=\"1\"/>");
+    NIVOML_FORM& other = ShowForm("method=\"POST\" action='/a' autosubmit='250' dontreload", field);
     EXPECT_EQ(other.GetAutoSubmit(), 250);
     EXPECT_FALSE(other.IsReloadAfterSubmit());
-    EXPECT_EQ(other.GetPort(), 0);
-}
-
-TEST_F(FormTest, MethodMustBeGetOrPostInAnyCase) {
-    const std::string field = "<input type=\"hidden\" name=\"h\" value=\"v\"/>";
-    for (const char* method : {"put", "", "GETX"}) {
-        ASSERT_TRUE(
-            Load(Screen(std::string("x<form method=\"") + method + "\">" + field + "</form>")))
-            << method;
-        EXPECT_EQ(Root().GetFormForKey(0), nullptr) << method;
+    for (const std::string bad :
+         {"method='put'", "method='GETX'", "", "method='get' action='http://127.0.0.1:65617/g'"}) {
+        ASSERT_TRUE(Load(Screen("x<form " + bad + ">" + field + "</form>"))) << bad;
+        EXPECT_EQ(Root().GetFormForKey(0), nullptr) << bad;
     }
-    ASSERT_TRUE(Load(Screen("x<form>" + field + "</form>")));
-    EXPECT_EQ(Root().GetFormForKey(0), nullptr);
-    ASSERT_TRUE(Load(Screen("x<form method=\"gEt\" action=\"/g\">" + field + "</form>")));
-    ASSERT_NE(Root().GetFormForKey(0), nullptr);
-    EXPECT_EQ(Root().GetFormForKey(0)->BuildRequest(*display, ""), "GET /g?h=v HTTP/1.0\r\n\r\n");
-    // A port that does not fit 1..65535 is refused, never wrapped onto another port.
-    ASSERT_TRUE(Load(
-        Screen("x<form method=\"get\" action=\"http://127.0.0.1:65617/g\">" + field + "</form>")));
-    EXPECT_EQ(Root().GetFormForKey(0), nullptr);
-    EXPECT_TRUE(log.Has(Logger::Error,
-                        "NIVOML_FORM: Port ung\xfc"
-                        "ltig: http://127.0.0.1:65617/g"));
-    // A form with nothing usable inside is dropped like one with a bad method.
-    ASSERT_TRUE(Load(Screen("x<form method=\"get\"><input type=\"bogus\"/></form>")));
+    ASSERT_TRUE(Load(Screen("x<form method='get'><input type='bogus'/></form>")));
     EXPECT_EQ(Root().GetFormForKey(0), nullptr);
 }
 
-TEST_F(FormTest, FormKeysKeepTheDurationOfAHeadLinkOnTheSameKey) {
+TEST_F(MarkupForm, KeysFindTheFirstFormBindingThemAndKeepAHeadLinksDuration) {
     ASSERT_TRUE(
-        Load(Page("<goto div=\"D\"/><a href=\"/head\" key=\"3\" duration=\"2\"/>"
-                  "<a href=\"/other\" key=\"4\"/>",
-                  "<div name=\"D\"><form method=\"get\"><input type=\"submit\" key=\"3\"/>"
-                  "</form></div>")));
-    EXPECT_EQ(Root().GetKeyTarget(3, 1.0), "");
-    EXPECT_EQ(Root().GetKeyTarget(3, 2.0), "?submit");
-    EXPECT_EQ(Root().GetKeyTarget(4, 0), "/other");
+        Load(Page("<goto div='D'/><a href='/head' key='3' duration='2'/><a href='/other' key='4'/>",
+                  "<div name='D'><form method='get' action='/one'><input type='submit' key='1'/>"
+                  "<input type='incdata' key='3'/></form><form method='get' action='/two'>"
+                  "<input type='submit' key='2'/><input type='decdata' key='3'/></form></div>")));
+    std::string actions;
+    for (int key : {0, 1, 2, 3, 5}) actions += Root().GetFormForKey(key)->GetAction() + " ";
+    EXPECT_EQ(actions, "/two /one /two /one /two ");
+    // The later form wins the key table; the head link's hold time stays.
+    EXPECT_EQ(Root().GetKeyTarget(3, 1.9) + "|" + Root().GetKeyTarget(3, 2.0) + "|" +
+                  Root().GetKeyTarget(4, 0),
+              "|?decdata|/other");
 }
 
-TEST_F(FormTest, KeyFindsTheFirstFormThatBindsItElseTheLastForm) {
+using MarkupControl = PageTest;
+
+TEST_F(MarkupControl, SelectShowsTheLastSelectedOptionInTheLongestReadoutsWidthAndStopsAtTheEnds) {
     ASSERT_TRUE(
-        Load(Screen("<form method=\"get\" action=\"/one\"><input type=\"submit\" key=\"1\"/>"
-                    "<input type=\"incdata\" key=\"3\"/></form>"
-                    "<form method=\"get\" action=\"/two\"><input type=\"submit\" key=\"2\"/>"
-                    "<input type=\"decdata\" key=\"3\"/></form>")));
-    EXPECT_EQ(Root().GetFormForKey(0)->GetAction(), "/two");
-    EXPECT_EQ(Root().GetFormForKey(1)->GetAction(), "/one");
-    EXPECT_EQ(Root().GetFormForKey(2)->GetAction(), "/two");
-    EXPECT_EQ(Root().GetFormForKey(3)->GetAction(), "/one");
-    EXPECT_EQ(Root().GetFormForKey(5)->GetAction(), "/two");
-    EXPECT_EQ(Root().GetKeyTarget(3, 0), "?decdata");  // the later form wins the key table
+        Load(Screen("x<select name='s'><option value='a' readout='abc'/>"
+                    "<option value='b' readout='bcdefgh' selected=''/>"
+                    "<option value='c' readout='cdefg' selected='99'/><option/></select>|")));
+    NIVOML_SELECT* select = Find<NIVOML_SELECT>();
+    ASSERT_NE(select, nullptr);
+    PanelPicture panel = Show();
+    EXPECT_EQ(panel.Line(0), "xcdefg  |  ");
+    EXPECT_EQ(Modes(panel, 0, 6) + Modes(panel, 8, 1), "3222223");
+    // An option without readout blanks the field and submits nothing.
+    std::vector<std::string> seen;
+    for (char op : std::string("++----")) {
+        op == '+' ? select->IncData(*display) : select->DecData(*display);
+        seen.push_back(Flushed().Line(0).substr(1, 8) + "=" + select->GetValue(*display));
+    }
+    EXPECT_EQ(seen, (std::vector<std::string>{"       |=", "       |=", "cdefg  |=c", "bcdefgh|=b",
+                                              "abc    |=a", "abc    |=a"}));
+    select->ResetCursor();
+    EXPECT_EQ(select->GetValue(*display), "c");
 }
 
-TEST_F(FormTest, ControlAskingForSubmissionArmsTheAutomaticSubmission) {
-    NIVOML_FORM& form = ShowForm("method=\"get\" action=\"/k\"",
-                                 "<testknob name=\"k\"/><input type=\"text\" "
-                                 "name=\"t\" value=\"1\" mask=\"1\"/>");
-    EXPECT_EQ(Cells(0, 2), "K1");
-    EXPECT_EQ(Cursor(), 0);
-    Step(&NIVOML_FORM::IncCursor);
-    ASSERT_EQ(host.formSubmits.size(), 1u);
-    EXPECT_EQ(host.formSubmits[0], 1);
-    EXPECT_EQ(form.GetFocus()->GetControlName(), "k");  // the focus stays
-    EXPECT_EQ(form.BuildRequest(*display, ""), "GET /k?k=k&t=1 HTTP/1.0\r\n\r\n");
+TEST_F(MarkupControl, SelectKeepsOnlyOptionsTheRestTakesNoCellsAndWithoutNameOrOptionsItIsDropped) {
+    ASSERT_TRUE(
+        Load(Screen("<select name='s'><div name='inner'>d</div>junk<option value='v'/><br/>"
+                    "<stepper name='n' min='0' max='99'/><skip count='5'/><option value='w'/>"
+                    "</select>|")));
+    EXPECT_EQ(Find<NIVOML_SELECT>()->Children().size(), 2u);
+    EXPECT_EQ(Show().Line(0), "v|         ");
+    for (const char* select :
+         {"<select><option value='a'/></select>", "<select name=''><option value='a'/></select>",
+          "<select name='s'>text only<b/></select>"}) {
+        EXPECT_TRUE(Load(Screen(std::string("x") + select + "y"))) << select;
+        EXPECT_EQ(Show().Line(0), "xy         ") << select;
+    }
+}
 
+// The number blinks right-aligned in the width of the longer limit; steps are held within
+// the limits, in wide arithmetic, and a negative step turns round. Each state ends at '|'.
+TEST_F(MarkupControl, StepperStepsAreHeldWithinTheLimits) {
+    const std::tuple<std::string, std::string, std::string> runs[] = {
+        {"min='-5' max='10' step='4' init='8'", "+-----", " 8|10| 6| 2|-2|-5|-5|"},
+        {"min='-10' max='5' step='5' init='-10'", "+-", "-10| -5|-10|"},
+        {"min='0' max='9' init='5' step='-3'", "+-", "5|2|5|"},
+        {"min='-2147483648' max='2147483647' init='2147483647' step='2147483647'", "+---",
+         " 2147483647| 2147483647|          0|-2147483647|-2147483648|"}};
+    for (const auto& [stepper, ops, expected] : runs) {
+        ASSERT_TRUE(Load(Screen("<stepper name='n' " + stepper + "/>|")));
+        NIVOML_STEPPER* control = Find<NIVOML_STEPPER>();
+        ASSERT_NE(control, nullptr) << stepper;
+        PanelPicture panel = Show();
+        const size_t width = panel.Text().find('|');
+        EXPECT_EQ(Modes(panel, width - 1, 2), "23") << stepper;
+        std::string shown = panel.Text().substr(0, width + 1);
+        for (char op : ops) {
+            op == '+' ? control->IncData(*display) : control->DecData(*display);
+            shown += Flushed().Text().substr(0, width + 1);
+        }
+        EXPECT_EQ(shown, expected) << stepper;
+        control->ResetCursor();
+        EXPECT_EQ(control->GetValue(*display), IntToStr(StrToInt(expected))) << stepper;
+    }
+    for (const char* bad :
+         {"name='n' min='5' max='5' init='5'", "name='n' min='0' max='5' init='6'",
+          "name='n' min='0' max='5' init='-1'", "min='0' max='5'"}) {
+        EXPECT_TRUE(Load(Screen(std::string("x<stepper ") + bad + "/>"))) << bad;
+        EXPECT_EQ(Find<NIVOML_STEPPER>(), nullptr) << bad;
+    }
+}
+
+TEST_F(MarkupControl, IpCursorWalksTheTwelveDigitsThenAsksToSubmitAndTheDisplayIsSubmitted) {
+    ASSERT_TRUE(Load(Screen("IP<ipinput name='ip' value='192.168.1.10'/>")));
+    NIVOML_IPINPUT* ip = Find<NIVOML_IPINPUT>();
+    EXPECT_EQ(Show().Text().substr(0, 17), "IP192.168.001.010");
+    std::vector<int> walk{ip->IncCursor(*display)};
+    // Only the digit under the cursor blinks.
+    EXPECT_EQ(Modes(Flushed(), 2, 15), "233333333333333");
+    while (walk.back() >= 0) walk.push_back(ip->IncCursor(*display));
+    EXPECT_EQ(walk, (std::vector<int>{0, 1, 2, 4, 5, 6, 8, 9, 10, 12, 13, 14, -2}));
+    EXPECT_EQ(ip->IncCursor(*display), -1);
+    display->WriteText("7", MODE_ON, 16);
+    EXPECT_EQ(ip->GetValue(*display), "192.168.001.017");
+}
+
+// An octet's digit steps at its own place and the octet stays within 0..255.
+TEST_F(MarkupControl, IpDigitsStepWithinTheirPlaceAndTheOctetStaysInRange) {
+    // Octet, place (0 hundreds, 1 tens, 2 units), up or down, octet after the step.
+    const std::tuple<int, int, bool, int> steps[] = {
+        {249, 2, true, 240},  {250, 2, true, 251}, {255, 2, true, 250}, {199, 1, true, 109},
+        {255, 0, true, 55},   {155, 0, true, 255}, {200, 0, true, 255}, {255, 1, true, 205},
+        {251, 1, true, 255},  {0, 0, false, 200},  {55, 0, false, 0},   {0, 1, false, 90},
+        {100, 1, false, 190}, {0, 2, false, 9},    {10, 2, false, 19},  {123, 1, false, 113}};
+    for (const auto& [value, place, up, after] : steps) {
+        ASSERT_TRUE(
+            Load(Screen("<ipinput name='ip' value='9.9." + std::to_string(value) + ".9'/>")));
+        NIVOML_IPINPUT* ip = Find<NIVOML_IPINPUT>();
+        Show();
+        while (ip->GetCursor() != 8 + place) ip->IncCursor(*display);
+        up ? ip->IncData(*display) : ip->DecData(*display);
+        char expected[32];
+        std::snprintf(expected, sizeof expected, "009.009.%03d.009", after);
+        EXPECT_EQ(ip->GetValue(*display), expected)
+            << value << (up ? " up at " : " down at ") << place;
+        EXPECT_EQ(Flushed().text[8 + place].mode, MODE_BLINK);
+    }
+}
+
+// A malformed address is repaired; the repaired one is also what a reset brings back.
+TEST_F(MarkupControl, IpMalformedAddressesAreRepairedAndANamelessOneIsDropped) {
+    const std::pair<std::string, std::string> addresses[] = {
+        {"10.0.0", "010.000.000.000"},
+        {"300.1.2.-4", "255.001.002.000"},
+        {"1.2.3.4.5", "001.002.003.004"},
+        {"99999999999.x.7.8", "255.000.007.008"},
+        {"", "000.000.000.000"}};
+    for (const auto& [value, repaired] : addresses) {
+        ASSERT_TRUE(Load(Screen("<ipinput name='ip' value='" + value + "'/>")));
+        NIVOML_IPINPUT* ip = Find<NIVOML_IPINPUT>();
+        ip->IncCursor(*display);
+        ip->IncData(*display);
+        ip->ResetCursor();
+        EXPECT_EQ(ip->GetText(), repaired) << value;
+    }
+    ASSERT_TRUE(Load(Screen("<ipinput name='ip'/>x<ipinput value='1.2.3.4'/>")));
+    EXPECT_EQ(Show().Line(1), ".000x      ");
+}
+
+TEST_F(MarkupControl, SelectAndStepperPassTheCursorOnAndTheIpInputEndsItBySubmitting) {
+    ASSERT_TRUE(
+        Load(Screen("<form method='get' action='/cgi/set.cgi'>"
+                    "<select name='s'><option value='a'/><option value='b'/></select>"
+                    "<stepper name='n' min='0' max='20' init='8' step='5'/>"
+                    "<ipinput name='ip' value='10.0.0.1'/></form>")));
+    NIVOML_FORM* form = Find<NIVOML_FORM>();
+    EXPECT_EQ(Show().Text(), "a 8010.000.000.001    ");
+    EXPECT_EQ(form->GetFocus(), Find<NIVOML_STEPPER>());  // the select gave the focus away
+    form->IncData(*display);
+    form->IncCursor(*display);
+    form->IncData(*display);
+    PanelPicture panel = Flushed();
+    EXPECT_EQ(panel.Text(), "a13110.000.000.001    ");
+    EXPECT_EQ(Modes(panel, 3, 2), "23");
+    for (int i = 0; i < 11; ++i) form->IncCursor(*display);
+    EXPECT_TRUE(host.formSubmits.empty());
+    form->IncCursor(*display);
+    EXPECT_EQ(host.formSubmits, std::vector<int>{1});
+    EXPECT_EQ(form->GetFocus(), Find<NIVOML_IPINPUT>());  // the focus stays
+    EXPECT_EQ(form->GetValues(*display), "s=a;n=13;ip=110.000.000.001;");
     ElementHost::s_instance = nullptr;  // the page checker runs without a manager
-    Step(&NIVOML_FORM::IncCursor);
-    EXPECT_EQ(host.formSubmits.size(), 1u);
+    for (int i = 0; i < 15; ++i) form->IncCursor(*display);
+    EXPECT_EQ(host.formSubmits, std::vector<int>{1});
+    Show();  // a redraw brings the page values back
+    EXPECT_EQ(form->GetValues(*display), "s=a;n=8;ip=010.000.000.001;");
 }
 
 }  // namespace
