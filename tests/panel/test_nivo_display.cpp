@@ -1,17 +1,15 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
-#include <cstdlib>
-#include <fstream>
-#include <iterator>
-#include <memory>
-#include <utility>
+#include <algorithm>
+#include <array>
 #include <vector>
 
 #include "panel/nivo_display.h"
 #include "sim/panel_decoder.h"
+#include "tests/util/temp_dir.h"
+#include "util/file_descriptor.h"
 #include "util/logger.h"
 #include "util/time_of_day.h"
 #include "util/utilities.h"
@@ -19,459 +17,208 @@
 namespace {
 
 using Write = std::pair<int, std::string>;
+using ND = NIVO_Display;
 
-std::string Repeat(int count, unsigned char byte) {
-    return std::string(count, static_cast<char>(byte));
-}
-
+// 5 March 2024 at hour:minute, UTC.
 time_t UtcTime(int hour, int minute) {
-    struct tm t {};
-    t.tm_year = 2024 - 1900;
-    t.tm_mon = 2;  // March
-    t.tm_mday = 5;
-    t.tm_hour = hour;
-    t.tm_min = minute;
-    return timegm(&t);
+    return 1709596800 + hour * 3600 + minute * 60;
 }
 
+// The modes of a row of decoded cells as digits, e.g. "3321".
+template <typename Cells>
+std::string Modes(const Cells& cells) {
+    std::string out;
+    for (const PanelCell& cell : cells) out += static_cast<char>('0' + cell.mode);
+    return out;
+}
+
+// A display on a register file; the decoder reads back what the device was sent.
 class DisplayTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        char name[] = "/tmp/nivo_lcd_XXXXXX";
-        int fd = mkstemp(name);
-        ASSERT_GE(fd, 0);
-        close(fd);
-        m_path = name;
-        m_display = std::make_unique<NIVO_Display>(m_path);
-        m_display->SetWriteObserver(
+    DisplayTest() : m_path(m_dir.Write("lcd.reg", "")), m_display(m_path) {
+        m_display.SetWriteObserver(
             [this](int offset, const std::string& bytes) { m_writes.emplace_back(offset, bytes); });
     }
-    void TearDown() override {
-        m_display.reset();
-        unlink(m_path.c_str());
-    }
-
-    std::string Registers() const {
-        std::ifstream file(m_path, std::ios::binary);
-        return std::string(std::istreambuf_iterator<char>(file), {});
-    }
-    std::string Bytes(int offset, int length) const {
-        std::string all = Registers();
-        all.resize(std::max<size_t>(all.size(), offset + length), '\0');
+    std::string Bytes(size_t offset, size_t length) const {
+        std::string all = ReadFile(m_path);
+        all.resize(std::max(all.size(), offset + length), '\0');
         return all.substr(offset, length);
     }
-    PanelPicture Panel() const {
-        auto picture = DecodePanelFile(m_path);
-        EXPECT_TRUE(picture.has_value());
-        return picture.value_or(PanelPicture{});
-    }
-    std::vector<int> WrittenOffsets() const {
-        std::vector<int> offsets;
-        for (const auto& write : m_writes) offsets.push_back(write.first);
-        return offsets;
-    }
+    PanelPicture Panel() const { return DecodePanelFile(m_path).value_or(PanelPicture{}); }
 
     CapturingLogger m_log;
     ScopedLogger m_logGuard{&m_log};
+    TempDir m_dir;
     std::string m_path;
-    std::unique_ptr<NIVO_Display> m_display;
+    NIVO_Display m_display;
     std::vector<Write> m_writes;
 };
 
-TEST_F(DisplayTest, FlushSendsOnlySelectedPartsInPlaneOrder) {
-    EXPECT_TRUE(m_display->IsGood());
-    m_display->Flush(0);
-    EXPECT_TRUE(m_writes.empty());
-    EXPECT_TRUE(m_log.Lines().empty());
-    EXPECT_EQ(Registers(), "");
-
-    m_display->SetLed(LED_POWER, MODE_ON);
-    m_display->Flush(NIVO_Display::FLUSH_LEDS);
-    EXPECT_EQ(m_writes, std::vector<Write>(4, Write(0x040, "\x11")));
-    EXPECT_TRUE(m_log.Has(Logger::Debug, "flush What=8"));
-    EXPECT_EQ(Registers().size(), 0x41u);
-
+TEST_F(DisplayTest, ContentWaitsForItsFlushBitsWhileSettingsGoAtOnce) {
+    m_display.WriteText("HELLO", MODE_ON, 0);
+    m_display.WriteSegText("12", MODE_ON, 0);
+    m_display.SetLed(LED_POWER, MODE_ON);
+    m_display.SetContrast(20);
+    m_display.SetBrightness(-1);
+    EXPECT_EQ(m_writes, (std::vector<Write>{{0x044, "\x0F"}, {0x045, std::string(1, 0)}}));
     m_writes.clear();
-    m_display->Flush(NIVO_Display::FLUSH_ALL);
-    std::vector<int> expected;
-    for (int base = 0; base <= 0x3000; base += 0x1000) {
-        expected.insert(expected.end(), {0x040, base + 0x2D0, base + 0x030, base});
-    }
-    EXPECT_EQ(WrittenOffsets(), expected);
+    m_display.Flush(ND::FLUSH_TEXT | ND::FLUSH_LEDS);
+    std::vector<int> offsets;
+    for (const Write& write : m_writes) offsets.push_back(write.first);
+    EXPECT_EQ(offsets,
+              (std::vector<int>{0x040, 0x0000, 0x040, 0x1000, 0x040, 0x2000, 0x040, 0x3000}));
+    EXPECT_EQ(Panel().Line(0) + Panel().Segments(), "HELLO                ");
+
+    // Plane 3 carries its own fill bytes.
+    m_display.Flush(ND::FLUSH_ALL);
+    EXPECT_EQ(Bytes(0x3000, 22), std::string(22, '\xB2'));
+    EXPECT_EQ(Bytes(0x32D0, 4) + Bytes(0x3030, 4), "\x0F\x07\x0F\x07\x0F\x0F\x0F\x0F");
 }
 
-TEST_F(DisplayTest, ContentReachesTheDeviceOnlyOnFlush) {
-    m_display->WriteText("HELLO", MODE_ON, 0);
-    m_display->WriteSegText("12", MODE_ON, 0);
-    m_display->SetSymbols(ALERT, MODE_ON);
-    m_display->ClearText(-1, 0, 0);
-    EXPECT_TRUE(m_writes.empty());
-    EXPECT_EQ(Registers(), "");
-
-    m_display->WriteText("HELLO", MODE_ON, 0);
-    m_display->Flush(NIVO_Display::FLUSH_TEXT);
+TEST_F(DisplayTest, TextModesLiveInPlanesZeroAndTwo) {
+    m_display.WriteText("XYZ", MODE_BLINK, 0);
+    m_display.WriteText("AB", MODE_ON, 0);  // steady over blinking
+    m_display.WriteText("CD", MODE_BLINK_INV, 5);
+    m_display.WriteText("EF", MODE_ON, 8);
+    m_display.WriteText("F", MODE_OFF, 9);
+    m_display.WriteText("\xF6\xC4\xDF\xB0\xB1\x80\xE0", MODE_ON, 11);  // device codes differ
+    m_display.WriteText("GH", MODE_BLINK, 20);
+    m_display.WriteText("ZZ", MODE_ON, 30);  // beyond the row: nothing placed
+    m_display.Flush(ND::FLUSH_TEXT);
     PanelPicture panel = Panel();
-    EXPECT_EQ(panel.Line(0), "HELLO      ");
-    EXPECT_EQ(panel.Segments(), "          ");  // not flushed yet
-    EXPECT_EQ(panel.SymbolMode(ALERT), MODE_OFF);
+    EXPECT_EQ(panel.Text(), "ABZ  CD E  \xF6\xC4\xDF\xB0\xB1\x80\xE0  GH");
+    EXPECT_EQ(Modes(panel.text), "3320011030033333330022");
+    EXPECT_EQ(m_display.GetText(4, 5) + m_display.GetText(19, 9), " CD E GH");  // inputs read it
 }
 
-TEST_F(DisplayTest, BlankPlanesSendTheirFillBytes) {
-    m_display->Flush(NIVO_Display::FLUSH_ALL);
-    EXPECT_EQ(Bytes(0x3000, 22), Repeat(22, 0xB2));
-    std::string plane3Segments;
-    for (int i = 0; i < 10; ++i) plane3Segments += "\x0F\x07";
-    EXPECT_EQ(Bytes(0x32D0, 20), plane3Segments);
-    EXPECT_EQ(Bytes(0x3030, 4), Repeat(4, 0x0F));
-    for (int base = 0; base < 0x3000; base += 0x1000) {
-        EXPECT_EQ(Bytes(base, 22), Repeat(22, ' '));
-        EXPECT_EQ(Bytes(base + 0x2D0, 20), Repeat(20, 0));
-        EXPECT_EQ(Bytes(base + 0x030, 4), Repeat(4, 0));
-    }
-    EXPECT_EQ(RenderPanel(Panel()).substr(0, 42), "+-----------+\n|           |\n|           |\n");
-}
-
-TEST_F(DisplayTest, SegmentsAndSymbolsUseTheNibbleLayouts) {
-    m_display->WriteSegText("8 A-", MODE_ON, 0);
-    m_display->SetSymbols(0x1234, MODE_ON);
-    m_display->Flush(NIVO_Display::FLUSH_SEGMENTS | NIVO_Display::FLUSH_SYMBOLS);
-    EXPECT_EQ(Bytes(0x2D0, 8), std::string("\x0F\x07\x00\x00\x07\x07\x00\x04", 8));
-    EXPECT_EQ(Bytes(0x030, 4), "\x04\x03\x02\x01");
-    EXPECT_EQ(Panel().Segments(), "8 A-      ");
-}
-
-TEST_F(DisplayTest, ContrastAndBrightnessAreClampedAndSentAtOnce) {
-    m_display->SetContrast(-5);
-    EXPECT_EQ(Bytes(0x044, 1), std::string(1, '\0'));
-    m_display->SetContrast(20);
-    EXPECT_EQ(m_display->GetContrast(), 15);
-    m_display->SetBrightness(-1);
-    EXPECT_EQ(m_display->GetBrightness(), 0);
-    m_display->SetBrightness(99);
-    EXPECT_EQ(Bytes(0x044, 2), "\x0F\x0F");
-    m_display->SetBrightness(7);
-    PanelPicture panel = Panel();
-    EXPECT_EQ(panel.contrast, 15);
-    EXPECT_EQ(panel.brightness, 7);
-}
-
-TEST_F(DisplayTest, TextModesShowThroughTheContentPlanes) {
-    m_display->WriteText("AB", MODE_BLINK, 20);
-    m_display->WriteText("XY", MODE_BLINK_INV, 5);
-    m_display->WriteText("ON", MODE_ON, 0);
-    m_display->WriteText("ZZ", MODE_ON, 30);  // beyond the row: nothing placed
-    m_display->Flush(NIVO_Display::FLUSH_TEXT);
-    PanelPicture panel = Panel();
-    EXPECT_EQ(panel.Text(), "ON   XY             AB");
-    EXPECT_EQ(panel.text[20].mode, MODE_BLINK);
-    EXPECT_EQ(panel.text[21].mode, MODE_BLINK);
-    EXPECT_EQ(panel.text[5].mode, MODE_BLINK_INV);
-    EXPECT_EQ(panel.text[0].mode, MODE_ON);
-    char ch = 0;
-    int mode = -1;
-    m_display->GetTextCharAt(5, ch, mode);
-    EXPECT_EQ(ch, 'X');
-    EXPECT_EQ(mode, MODE_BLINK_INV);
-    EXPECT_EQ(m_display->GetText(19, 10), " AB");
-
-    m_display->WriteText("CD", MODE_BLINK, 21);
-    m_display->WriteText("N", MODE_OFF, 1);
-    m_display->Flush(NIVO_Display::FLUSH_TEXT);
-    panel = Panel();
-    EXPECT_EQ(panel.Text(), "O    XY             AC");
-    EXPECT_EQ(panel.text[1].mode, MODE_OFF);
-
-    m_display->WriteText("", MODE_OFF, 0);  // whole rows of planes 0 and 2
-    m_display->Flush(NIVO_Display::FLUSH_TEXT);
-    EXPECT_EQ(Panel().Text(), std::string(22, ' '));
-    EXPECT_EQ(Bytes(0x2000, 22), Repeat(22, ' '));
-}
-
-TEST_F(DisplayTest, LatinCharactersAreConvertedForTheDevice) {
-    m_display->WriteText("\xE4\xB0\xDF", MODE_ON, 0);  // ä ° ß
-    m_display->Flush(NIVO_Display::FLUSH_TEXT);
-    EXPECT_EQ(Bytes(0, 3), "\x82\xB1\x85");
-    EXPECT_EQ(Panel().Text().substr(0, 3), "\xE4\xB0\xDF");
-    EXPECT_EQ(m_display->GetText(0, 3), "\xE4\xB0\xDF");  // the model keeps ISO-8859-1
-}
-
-TEST_F(DisplayTest, CursorMarkTellsWhatLiesBeneath) {
-    m_display->SetCursor(22);
-    m_display->SetCursor(-1);
-    m_display->Flush(NIVO_Display::FLUSH_TEXT);
-    EXPECT_EQ(m_writes.size(), 4u);
-    EXPECT_EQ(Panel().cursor, -1);
-
-    m_display->SetCursor(0);
-    m_display->Flush(NIVO_Display::FLUSH_TEXT);
-    EXPECT_EQ(Bytes(0x1000, 1), "\x9F");
-    EXPECT_EQ(Bytes(0x2000, 1), "\x9F");
-    EXPECT_EQ(Bytes(0x3000, 1), "\xB2");
-    EXPECT_EQ(Panel().cursor, 0);
-
-    struct Case {
-        int mode;
-        std::string plane1, plane2, plane3;
-    };
-    const Case cases[] = {
-        {MODE_ON, " ", "\x9F", "\xB2"},
-        {MODE_BLINK, " ", "\x9F", "\x9F"},
-        {MODE_BLINK_INV, "\x9F", "Q", "Q"},
-    };
-    for (const Case& c : cases) {
-        m_display->Clear();
-        m_display->WriteText("Q", c.mode, 7);
-        m_display->SetCursor(7);
-        m_display->Flush(NIVO_Display::FLUSH_TEXT);
-        EXPECT_EQ(Bytes(0x1007, 1) + Bytes(0x2007, 1) + Bytes(0x3007, 1),
-                  c.plane1 + c.plane2 + c.plane3)
-            << "mode " << c.mode;
+TEST_F(DisplayTest, CursorMarkTellsWhatLiesBeneathAndKeepsTheConversion) {
+    // The cell in planes 1, 2 and 3 for each mode; 0x82 is the device code of ä.
+    const std::string planes123[] = {"\x9F\x9F\xB2", "\x9F\x82\x82", " \x9F\x9F", " \x9F\xB2"};
+    for (int mode : {MODE_OFF, MODE_BLINK_INV, MODE_BLINK, MODE_ON}) {
+        m_display.Clear();
+        m_display.WriteText("\xE4", mode, 7);
+        m_display.SetCursor(7);
+        m_display.Flush(ND::FLUSH_TEXT);
+        EXPECT_EQ(Bytes(0x1007, 1) + Bytes(0x2007, 1) + Bytes(0x3007, 1), planes123[mode]) << mode;
         PanelPicture panel = Panel();
-        EXPECT_EQ(panel.cursor, 7);
-        EXPECT_EQ(panel.text[7].ch, 'Q');
-        EXPECT_EQ(panel.text[7].mode, c.mode);
-        EXPECT_EQ(m_display->GetText(7, 1), "Q");  // the mark never enters the model
+        EXPECT_EQ(panel.cursor, 7) << mode;
+        EXPECT_EQ(panel.text[7].mode, mode) << mode;
+        EXPECT_EQ(panel.text[7].ch, mode == MODE_OFF ? ' ' : '\xE4') << mode;
     }
-
-    m_display->CursorOff();
-    m_display->Flush(NIVO_Display::FLUSH_TEXT);
-    EXPECT_EQ(m_display->GetCursor(), -1);
+    m_display.CursorOff();
+    m_display.Flush(ND::FLUSH_TEXT);
     EXPECT_EQ(Panel().cursor, -1);
-    EXPECT_EQ(Bytes(0x1007, 1), " ");
 }
 
-TEST_F(DisplayTest, CursorRowsKeepTheCharacterConversion) {
-    m_display->WriteText("\xB0", MODE_BLINK_INV, 5);  // °, device code 0xB1
-    m_display->WriteText("\xE4", MODE_BLINK, 6);      // ä, device code 0x82
-    m_display->SetCursor(0);
-    m_display->Flush(NIVO_Display::FLUSH_TEXT);
-    EXPECT_EQ(Bytes(0x2005, 2), "\xB1\x82");
-    PanelPicture panel = Panel();
-    EXPECT_EQ(panel.text[5].ch, '\xB0');
-    EXPECT_EQ(panel.text[6].ch, '\xE4');
-}
-
-TEST_F(DisplayTest, FixedTextKeepsTheDeviceTextUntilRowsAreCleared) {
-    m_display->WriteText("OLD", MODE_BLINK, 0);
-    m_display->SetCursor(1);
-    m_display->ShowFixedText(25);
-    EXPECT_EQ(Bytes(0x100, 1), "\x13");
-    EXPECT_EQ(Bytes(0, 22), Repeat(22, ' '));
-    EXPECT_EQ(Bytes(0x2000, 1) + Bytes(0x2002, 1), "  ");  // the old blink is gone
-
+TEST_F(DisplayTest, FixedTextReplacesTheRowsUntilTheyAreCleared) {
+    m_display.WriteText("OLD", MODE_BLINK, 0);
+    m_display.ShowFixedText(25);
+    EXPECT_EQ(Bytes(0x100, 1) + Bytes(0x2000, 3), "\x13   ");  // the old blink is gone
     m_writes.clear();
-    m_display->Flush(NIVO_Display::FLUSH_TEXT);  // neither rows nor the cursor mark go out
+    m_display.SetCursor(1);
+    m_display.Flush(ND::FLUSH_TEXT);  // neither rows nor the cursor mark go out
     EXPECT_TRUE(m_writes.empty());
-    m_display->ShowFixedText(-3);
-    EXPECT_EQ(Panel().fixedText, 0);
-
-    m_display->CursorOff();
-    m_display->ClearText(-1, 0, 0);
-    m_display->WriteText("NEW", MODE_ON, 0);
-    m_display->Flush(NIVO_Display::FLUSH_TEXT);
+    m_display.ClearText(-1, 0, 0);
+    m_display.WriteText("NEW", MODE_ON, 0);
+    m_display.Flush(ND::FLUSH_TEXT);
     EXPECT_EQ(Panel().Line(0), "NEW        ");
 }
 
-TEST_F(DisplayTest, BatteryOutlineReplacesTheChargeBars) {
-    m_display->SetSymbols(BATT_100P, MODE_ON);
-    m_display->SetSymbols(BATT_0P, MODE_ON);
-    m_display->Flush(NIVO_Display::FLUSH_SYMBOLS);
+TEST_F(DisplayTest, SymbolAndLedModes) {
+    m_display.SetSymbols(BATT_100P, MODE_ON);
+    m_display.SetSymbols(BATT_0P, MODE_ON);  // the outline alone
+    m_display.SetSymbols(MAIL, MODE_BLINK);
+    m_display.SetSymbols(HOUSE, MODE_BLINK_INV);
+    m_display.SetSymbols(ALERT, MODE_BLINK);
+    m_display.SetSymbols(ALERT, MODE_ON);
+    m_display.SetSymbols(RADIO, 7);  // unknown mode: nothing
+    m_display.SetLed(LED_STATUS_A, MODE_BLINK);
+    m_display.SetLed(LED_STATUS_A, MODE_OFF);
+    m_display.SetLed(LED_POWER | LED_DISPLAY, MODE_BLINK_INV);
+    m_display.SetLed(LED_STATUS_B, MODE_BLINK);
+    m_display.SetLed(LED_STATUS_B, 4);  // unknown mode: nothing
+    m_display.Flush(ND::FLUSH_SYMBOLS | ND::FLUSH_LEDS);
     PanelPicture panel = Panel();
-    EXPECT_EQ(panel.SymbolMode(BATT_S1), MODE_OFF);
-    EXPECT_EQ(panel.SymbolMode(BATT_S2), MODE_OFF);
-    EXPECT_EQ(panel.SymbolMode(BATT_S3), MODE_ON);
-    EXPECT_EQ(panel.SymbolMode(BATT_S4), MODE_ON);
-
-    m_display->SetSymbols(BATT_100P, MODE_ON);
-    m_display->SetSymbols(BATT_50P, MODE_ON);
-    int mode = -1;
-    m_display->GetSymbolMode(BATT_S1, mode);
-    EXPECT_EQ(mode, MODE_ON);
-
-    m_display->SetSymbols(MAIL, MODE_BLINK);
-    m_display->SetSymbols(HOUSE, MODE_BLINK_INV);
-    m_display->SetSymbols(ALERT, 7);  // unknown mode: nothing
-    m_display->Flush(NIVO_Display::FLUSH_SYMBOLS);
-    panel = Panel();
-    EXPECT_EQ(panel.SymbolMode(MAIL), MODE_BLINK);
-    EXPECT_EQ(panel.SymbolMode(HOUSE), MODE_BLINK_INV);
-    EXPECT_EQ(panel.SymbolMode(ALERT), MODE_OFF);
-    m_display->GetSymbolMode(HOUSE, mode);
-    EXPECT_EQ(mode, MODE_BLINK_INV);
-    m_display->GetSymbolMode(0, mode);
-    EXPECT_EQ(mode, MODE_OFF);
-}
-
-TEST_F(DisplayTest, LedModesUseTwoBitsPerLed) {
-    m_display->SetLed(LED_STATUS_A, MODE_ON);
-    EXPECT_EQ(m_display->GetLedByte(), 0x44u);
-    int mode = -1;
-    m_display->GetLed(LED_STATUS_A, mode);
-    EXPECT_EQ(mode, MODE_ON);
-    m_display->SetLed(LED_POWER | LED_DISPLAY, MODE_BLINK_INV);
-    m_display->SetLed(LED_STATUS_B, MODE_BLINK);
-    EXPECT_EQ(m_display->GetLedByte(), 0x44u | 0x09u | 0x20u);
-    m_display->SetLed(LED_STATUS_A, MODE_OFF);
-    mode = 42;
-    m_display->GetLed(0, mode);
-    EXPECT_EQ(mode, 42);
-    m_display->Flush(NIVO_Display::FLUSH_LEDS);
-    PanelPicture panel = Panel();
-    EXPECT_EQ(panel.LedMode(LED_POWER), MODE_BLINK_INV);
-    EXPECT_EQ(panel.LedMode(LED_STATUS_B), MODE_BLINK);
-    EXPECT_EQ(panel.LedMode(LED_STATUS_A), MODE_OFF);
-    EXPECT_EQ(panel.LedMode(LED_DISPLAY), MODE_BLINK_INV);
+    EXPECT_EQ(panel.symbolModes, (std::array<int, 16>{3, 2, 0, 1, 0, 0, 0, 3, 0, 0, 3}));
+    EXPECT_EQ(panel.ledModes, (std::array<int, 4>{1, 2, 0, 1}));
 }
 
 TEST_F(DisplayTest, TwelveHourClockShowsPmFromNoon) {
-    struct Case {
+    const struct {
         int hour, minute;
-        const char* digits;
-        int am, pm;
-    };
-    const Case cases[] = {
-        {12, 30, "1230", MODE_OFF, MODE_ON},
-        {0, 30, "1230", MODE_ON, MODE_OFF},
-        {13, 5, "0105", MODE_OFF, MODE_ON},
-        {11, 59, "1159", MODE_ON, MODE_OFF},
-    };
-    for (const Case& c : cases) {
+        const char* format;
+        const char* shown;
+    } cases[] = {{12, 30, "%I%M", "1230 PM"},
+                 {0, 30, "%I%M", "1230 AM"},
+                 {13, 5, "%I%M", "0105 PM"},
+                 {13, 5, "%H%M", "1305 "}};
+    for (const auto& c : cases) {
         FakeWallClock clock(UtcTime(c.hour, c.minute));
-        m_display->ShowDateTime("", "%I%M", MODE_ON);
-        m_display->Flush(NIVO_Display::FLUSH_SEGMENTS | NIVO_Display::FLUSH_SYMBOLS);
-        PanelPicture panel = Panel();
-        EXPECT_EQ(panel.Segments().substr(0, 4), c.digits) << c.hour << ":" << c.minute;
-        EXPECT_EQ(panel.SymbolMode(AM), c.am) << c.hour << ":" << c.minute;
-        EXPECT_EQ(panel.SymbolMode(PM), c.pm) << c.hour << ":" << c.minute;
+        m_display.ShowDateTime("", c.format, MODE_ON);
+        m_display.Flush(ND::FLUSH_SEGMENTS | ND::FLUSH_SYMBOLS);
+        const PanelPicture panel = Panel();
+        EXPECT_EQ(panel.Segments().substr(0, 4) + " " + (panel.SymbolMode(AM) ? "AM" : "") +
+                      (panel.SymbolMode(PM) ? "PM" : ""),
+                  c.shown)
+            << c.hour << c.format;
     }
-    FakeWallClock clock(UtcTime(13, 5));
-    m_display->ShowDateTime("", "%H%M", MODE_ON);
-    m_display->Flush(NIVO_Display::FLUSH_SEGMENTS | NIVO_Display::FLUSH_SYMBOLS);
-    PanelPicture panel = Panel();
-    EXPECT_EQ(panel.Segments().substr(0, 4), "1305");
-    EXPECT_EQ(panel.SymbolMode(AM), MODE_OFF);
-    EXPECT_EQ(panel.SymbolMode(PM), MODE_OFF);
 }
 
-TEST_F(DisplayTest, LiveClockIsRedrawnOnSegmentFlushInItsMode) {
+TEST_F(DisplayTest, SegmentFontAndLiveClockTickingOnSegmentFlushes) {
+    m_display.WriteSegText("678abcdefn", MODE_ON, 0);
+    m_display.Flush(ND::FLUSH_SEGMENTS);
+    EXPECT_EQ(Panel().Segments(), "678ABCDEFM");  // n and m share a pattern
+
     FakeWallClock clock(UtcTime(9, 59));
-    m_display->ShowDateTime("%d%m%y", "%H%M", MODE_BLINK);
-    EXPECT_EQ(m_display->GetTimeFormat(), "%H%M");
-    EXPECT_EQ(m_display->GetDateFormat(), "%d%m%y");
-    m_display->Flush(NIVO_Display::FLUSH_SEGMENTS);
+    m_display.ShowDateTime("%d%m%y", "%H%M", MODE_ON);
+    m_display.Flush(ND::FLUSH_SEGMENTS);
     EXPECT_EQ(Panel().Segments(), "0959050324");
 
+    m_display.WriteSegText("12", MODE_ON, 6);  // ends the live date, not the time
     clock.Advance(60);
-    m_display->Flush(NIVO_Display::FLUSH_TEXT);  // no segment flush, no redraw
+    m_display.Flush(ND::FLUSH_TEXT);
     EXPECT_EQ(Panel().Segments(), "0959050324");
-    m_display->Flush(NIVO_Display::FLUSH_SEGMENTS);
-    PanelPicture panel = Panel();
-    EXPECT_EQ(panel.Segments(), "1000050324");
-    EXPECT_EQ(panel.segments[0].mode, MODE_BLINK);
-    EXPECT_EQ(panel.segments[9].mode, MODE_BLINK);
+    m_display.Flush(ND::FLUSH_SEGMENTS);
+    EXPECT_EQ(Panel().Segments(), "1000051224");
 
-    // A live field switched off stays off and ends.
-    m_display->ShowDateTime("", "%H%M", MODE_OFF);
-    EXPECT_FALSE(m_display->HasTimeFormat());
+    m_display.ShowDateTime("", "%H%M", MODE_BLINK);
+    m_display.WriteSegText("77", MODE_BLINK, 4);
+    m_display.WriteSegText("5", MODE_BLINK_INV, 9);
     clock.Advance(60);
-    m_display->Flush(NIVO_Display::FLUSH_SEGMENTS);
-    EXPECT_EQ(Panel().Segments(), "    050324");
+    m_display.Flush(ND::FLUSH_SEGMENTS);
+    PanelPicture panel = Panel();
+    EXPECT_EQ(panel.Segments(), "1001771225");
+    EXPECT_EQ(Modes(panel.segments), "2222223331");
+
+    m_display.ShowDateTime("", "%H%M", MODE_OFF);
+    clock.Advance(60);
+    m_display.Flush(ND::FLUSH_SEGMENTS);
+    EXPECT_EQ(Panel().Segments(), "    771225");
 }
 
-TEST_F(DisplayTest, WritingSegmentsEndsTheLiveFieldsItCovers) {
-    FakeWallClock clock(UtcTime(9, 59));
-    m_display->ShowDateTime("%y%m%d", "%H%M", MODE_ON);
-    m_display->WriteSegText("12", MODE_ON, 2);
-    EXPECT_FALSE(m_display->HasTimeFormat());
-    EXPECT_TRUE(m_display->HasDateFormat());
-    EXPECT_EQ(m_display->GetSegText(0, 10), "0912240305");
-
-    m_display->ShowDateTime("%y%m%d", "%H%M", MODE_ON);
-    m_display->WriteSegText("12", MODE_ON, 4);
-    EXPECT_TRUE(m_display->HasTimeFormat());
-    EXPECT_FALSE(m_display->HasDateFormat());
-    EXPECT_EQ(m_display->GetDateText(), "120305");
-
-    m_display->ClearSegText(0, 0, 0);
-    EXPECT_FALSE(m_display->HasTimeFormat());
-    EXPECT_EQ(m_display->GetTimeText(), "    ");
-}
-
-TEST_F(DisplayTest, OnlyTheKnownClockFormatsAreAccepted) {
-    EXPECT_FALSE(m_display->SetTimeFormat("%H:%M"));
-    EXPECT_FALSE(m_display->HasTimeFormat());
-    EXPECT_TRUE(m_display->SetTimeFormat("%I%M"));
-    EXPECT_FALSE(m_display->SetTimeFormat("%M"));
-    EXPECT_EQ(m_display->GetTimeFormat(), "%I%M");
-    EXPECT_TRUE(m_display->SetDateFormat("%y%m%d"));
-    EXPECT_TRUE(m_display->SetDateFormat("%d%m%y"));
-    EXPECT_FALSE(m_display->SetDateFormat("%m%d%y"));
-    EXPECT_EQ(m_display->GetDateFormat(), "%d%m%y");
-}
-
-TEST_F(DisplayTest, OverlongClockFormatShowsNothing) {
-    FakeWallClock clock(UtcTime(9, 59));
-    m_display->WriteSegText("77", MODE_ON, 0);
-    m_display->ShowDateTime("", "%Y-%m-%d %H:%M", MODE_ON);
-    EXPECT_EQ(m_display->GetTimeText(), "77  ");
-}
-
-TEST_F(DisplayTest, OutOfRangeArgumentsLeaveTheModelAlone) {
-    m_display->WriteText("ABC", MODE_ON, 0);
-    m_display->ClearText(0, -4, 0);
-    m_display->ClearText(9, 3, 0);
-    m_display->ClearSegText(-1, 2, 0);
-    EXPECT_EQ(m_display->GetText(0, 3), "ABC");
-    EXPECT_EQ(m_display->GetText(-5, 3), "");
-    EXPECT_EQ(m_display->GetText(20, 5), "  ");
-    char ch = 0;
-    int mode = -1;
-    m_display->GetTextCharAt(22, ch, mode);
-    EXPECT_EQ(mode, MODE_OFF);
-    m_display->GetSegCharAt(-1, ch, mode);
-    EXPECT_EQ(mode, MODE_OFF);
-    m_display->SetLed(LED_POWER, 4);
-    EXPECT_EQ(m_display->GetLedByte(), 0u);
-}
-
-TEST(DisplayDeviceTest, OpenFailureIsReportedAndShutdownStaysSafe) {
+TEST(DisplayDeviceTest, OpenAndWriteFailuresAreReported) {
     CapturingLogger log;
     ScopedLogger guard(&log);
     {
         NIVO_Display display("/nonexistent-dir/nivo_lcd");
-        EXPECT_TRUE(log.Has(Logger::Error, "NIVO_Display: Fehler beim Oeffnen des Displaykanals."));
-        EXPECT_TRUE(log.Has(Logger::Error, "NIVO_Display: No such file or directory"));
         EXPECT_FALSE(display.IsGood());
-        EXPECT_TRUE(log.Has(Logger::Error, "NIVO_Display::IsGood() Fehler im Displaykanal."));
-        // What the manager does on its way out must not crash.
-        display.WriteSegText("off", MODE_ON, 0);
-        display.SetLed(LED_DISPLAY, MODE_ON);
-        display.Flush(NIVO_Display::FLUSH_ALL);
+        display.Flush(ND::FLUSH_ALL);  // the manager's way out must not crash
     }
-    EXPECT_TRUE(log.Has(Logger::Error, "NIVO_Display: Fehler beim Schliessen des Displaykanals."));
-}
+    for (const char* line : {"NIVO_Display: Fehler beim Oeffnen des Displaykanals.",
+                             "NIVO_Display: No such file or directory",
+                             "NIVO_Display: Fehler beim Schliessen des Displaykanals."})
+        EXPECT_TRUE(log.Has(Logger::Error, line)) << line;
 
-TEST(DisplayDeviceTest, FailedWriteMakesTheDisplayBad) {
     // pwrite on a FIFO fails: a stand-in for a device that refuses a write.
-    char dir[] = "/tmp/nivo_fifo_XXXXXX";
-    ASSERT_NE(mkdtemp(dir), nullptr);
-    const std::string path = std::string(dir) + "/lcd";
+    TempDir dir;
+    const std::string path = dir.Path("lcd");
     ASSERT_EQ(mkfifo(path.c_str(), 0600), 0);
-    int reader = open(path.c_str(), O_RDONLY | O_NONBLOCK);
-    ASSERT_GE(reader, 0);
-    CapturingLogger log;
-    ScopedLogger guard(&log);
-    {
-        NIVO_Display display(path);
-        EXPECT_TRUE(display.IsGood());
-        display.SetContrast(3);
-        EXPECT_FALSE(display.IsGood());
-        EXPECT_TRUE(log.Has(Logger::Error, "NIVO_Display::IsGood() Fehler im Displaykanal."));
-    }
-    EXPECT_TRUE(log.Has(Logger::Error, "NIVO_Display: Fehler beim Schliessen des Displaykanals."));
-    close(reader);
-    unlink(path.c_str());
-    rmdir(dir);
+    FileDescriptor reader(open(path.c_str(), O_RDONLY | O_NONBLOCK));
+    NIVO_Display display(path);
+    EXPECT_TRUE(display.IsGood());
+    display.SetContrast(3);
+    EXPECT_FALSE(display.IsGood());
+    EXPECT_TRUE(log.Has(Logger::Error, "NIVO_Display::IsGood() Fehler im Displaykanal."));
 }
 
 }  // namespace
