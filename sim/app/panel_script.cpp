@@ -71,9 +71,10 @@ bool ParseWaitFor(const std::string& rest, ScriptCommand& command) {
         tail = rest.substr(close + 1);
     } else {
         std::vector<std::string> words = Words(rest);
-        const size_t space = rest.find_last_of(' ');
+        // The bound is the last word, after a space or a tab; the blanks before it go too.
+        const size_t blank = rest.find_last_of(" \t");
         if (words.size() > 1 && ParseNumber(words.back(), 3600000, command.ms)) {
-            command.text = rest.substr(0, space);
+            command.text = rest.substr(0, rest.find_last_not_of(" \t", blank) + 1);
         } else {
             command.text = rest;
         }
