@@ -5,7 +5,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
+#include <iterator>
 #include <string>
 
 class TempDir {
@@ -21,7 +21,6 @@ public:
     }
     std::string Path(const std::string& name) const { return m_path + "/" + name; }
     const std::string& Path() const { return m_path; }
-
     // Writes a file; mode 0755 makes it a runnable script.
     std::string Write(const std::string& name, const std::string& content,
                       mode_t mode = 0644) const {
@@ -37,7 +36,5 @@ private:
 
 inline std::string ReadFile(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
-    std::stringstream content;
-    content << in.rdbuf();
-    return content.str();
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }

@@ -2,196 +2,130 @@
 #include <signal.h>
 #include <unistd.h>
 
-#include <chrono>
-#include <thread>
+#include <climits>
 
 #include "tests/util/temp_dir.h"
+#include "util/conversions.h"
 #include "util/logger.h"
 #include "util/time_of_day.h"
 #include "util/utilities.h"
 
-namespace {
-
-// Sets the SIGCHLD action for one test, as the program does, and restores it.
-class SigchldAction {
-public:
-    explicit SigchldAction(void (*handler)(int)) { m_previous = signal(SIGCHLD, handler); }
-    ~SigchldAction() { signal(SIGCHLD, m_previous); }
-
-private:
-    void (*m_previous)(int);
-};
-
-bool WaitUntil(const std::function<bool()>& condition) {
-    for (int i = 0; i < 400; ++i) {
-        if (condition()) return true;
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
-    return false;
+TEST(Conversions, TextsReadLikeStrtolAndNeverFail) {
+    std::pair<const char*, int> kInts[] = {{" \t-17xyz", -17}, {"+5", 5}, {"0x1F", 0}, {"- 3", 0}};
+    for (auto [text, value] : kInts) EXPECT_EQ(StrToInt(text), value) << text;
+    for (auto big : {"2147483648", "99999999999999999999"}) EXPECT_EQ(StrToInt(big), INT_MAX);
+    for (auto small : {"-2147483649", "-99999999999999999999"}) EXPECT_EQ(StrToInt(small), INT_MIN);
+    EXPECT_EQ(StrToInt('9'), 9);
+    EXPECT_EQ(StrToInt(static_cast<char>(0xB9)), 0);  // superscript one in Latin-1
+    for (auto yes : {"1", "TRUE", "Yes", "oN", " on\r\n"}) EXPECT_TRUE(StrToBool(yes)) << yes;
+    for (auto no : {"0", "off", "", "2", "truex", "y"}) EXPECT_FALSE(StrToBool(no)) << no;
+    EXPECT_EQ(BoolToStr(true) + BoolToStr(false), "truefalse");
+    EXPECT_DOUBLE_EQ(StrToDouble(" -1e3 V"), -1000.0);
+    EXPECT_EQ(SplitString("1..2.", ".;"), (std::vector<std::string>{"1", "", "2", ""}));
+    EXPECT_EQ(TrimBlanks(" \t a b \r\n"), "a b");
 }
 
-class RunCommandTest : public ::testing::Test {
-protected:
-    int Run(const std::string& commandLine) {
-        return RunCommand(commandLine, dir.Path("out"), dir.Path("err"));
+TEST(Logger, ConsoleLoggerWritesEachMessageWholeOnOneLineWithTimeAndLevel) {
+    Logger::Log(Logger::Fatal, "nobody listens %d", 1);  // without a logger: dropped
+    FakeWallClock clock(7 * 3600 + 5 * 60 + 9);          // 07:05:09 UTC
+    ConsoleLogger console;
+    ScopedLogger installed(&console);
+    testing::internal::CaptureStderr();
+    Logger::Log(Logger::Error, "NIVO_Display: flush What=%i\n", 15);
+    Logger::Log(Logger::Debug, "dropped below the default level");
+    Logger::Log(Logger::Info, "Gr\xfc\xdf %s", "\xd6l");  // Latin-1 in, UTF-8 out
+    std::string expected =
+        "07:05:09 ERROR NIVO_Display: flush What=15\n07:05:09 INFO Gr\xc3\xbc\xc3\x9f \xc3\x96l\n";
+    for (size_t length : {255, 256, 257, 10000}) {  // around the first buffer's size
+        std::string text(length - 3, 'x');
+        Logger::Log(Logger::Warning, "%s%d", text.c_str(), 255);
+        expected += "07:05:09 WARNING " + text + "255\n";
     }
-    TempDir dir;
-    CapturingLogger capture;
-    ScopedLogger installed{&capture};
-};
-
-}  // namespace
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), expected);
+}
 
 TEST(Utilities, SymbolAndLedNamesAreExactTokensBetweenBars) {
-    EXPECT_EQ(ParseSymbolNames(""), 0u);
-    EXPECT_EQ(ParseSymbolNames("ALERT|"), 1u);
-    EXPECT_EQ(ParseSymbolNames("alert"), 0u);
-    EXPECT_EQ(ParseSymbolNames("ALERT |MAIL"), 2u);
-    EXPECT_EQ(ParseSymbolNames("ALERT|MAIL|xyz"), 0x0003u);
+    const char* const kBits[] = {"ALERT", "MAIL",    "ETHERNET", "HOUSE",   "BATT_S1", "BATT_S2",
+                                 "RADIO", "BATT_S3", "DATE_P1",  "DATE_P2", "BATT_S4", "COLON",
+                                 "TIME",  "AM",      "PM",       "DATE"};
+    for (unsigned bit = 0; bit < 16; ++bit) EXPECT_EQ(ParseSymbolNames(kBits[bit]), 1u << bit);
+    EXPECT_EQ(ParseSymbolNames("alert|ALERT |MAIL|xyz"), 2u);
+    EXPECT_EQ(ParseSymbolNames("BATT_100P|") | ParseSymbolNames("||DATE||BATT_0P"), 0x84B0u);
     EXPECT_EQ(ParseSymbolNames("BATT_50P|HOUSE"), 0x04A8u);
-    EXPECT_EQ(ParseSymbolNames("||DATE||BATT_0P"), 0x8480u);
-    EXPECT_EQ(ParseLedNames("LED_STATUS_A|LED_DISPLAY"), 12u);
-    EXPECT_EQ(ParseLedNames("LED_STATUS_B|LED_POWER|ALERT"), 3u);
+    EXPECT_EQ(ParseLedNames("LED_STATUS_A|LED_DISPLAY|ALERT"), 12u);
+    EXPECT_EQ(ParseLedNames("LED_STATUS_B|LED_POWER"), 3u);
 }
 
-TEST(Utilities, AllBitsSetNeedsANonZeroMaskFullyPresent) {
-    for (unsigned x : {0u, 1u, 0xFFFFFFFFu}) EXPECT_FALSE(AllBitsSet(0, x));
-    EXPECT_TRUE(AllBitsSet(6, 7));
-    EXPECT_FALSE(AllBitsSet(6, 5));
-    EXPECT_FALSE(AllBitsSet(1, 0));
+TEST(Utilities, BitsNibblesTextsAndTimes) {
+    EXPECT_FALSE(AllBitsSet(0, 0xFFFFFFFFu));
+    EXPECT_TRUE(AllBitsSet(6, 7) && !AllBitsSet(6, 5));
     unsigned bits = 0x5;
     SetBits(bits, 0x2);
     ClearBits(bits, 0x4);
     EXPECT_EQ(bits, 0x3u);
-}
-
-TEST(Utilities, NibblesComeLowestFirst) {
-    EXPECT_EQ(IntToNibbles(0xFFFFFFFF), std::string(4, '\x0F'));
-    EXPECT_EQ(IntToNibbles(0x1234), std::string("\x04\x03\x02\x01", 4));
-    EXPECT_EQ(ByteToNibbles(0x7F), std::string("\x0F\x07", 2));
-}
-
-TEST(Utilities, MsToTimevalSplitsSecondsAndMicroseconds) {
-    timeval half = MsToTimeval(500);
-    EXPECT_EQ(half.tv_sec, 0);
-    EXPECT_EQ(half.tv_usec, 500000);
-    timeval more = MsToTimeval(1500);
-    EXPECT_EQ(more.tv_sec, 1);
-    EXPECT_EQ(more.tv_usec, 500000);
-    timeval negative = MsToTimeval(-1500);
-    EXPECT_EQ(negative.tv_sec, 0);
-    EXPECT_EQ(negative.tv_usec, 0);
-}
-
-TEST(Utilities, TextEditingFunctions) {
-    std::string text = "a b\"c";
+    EXPECT_EQ(IntToNibbles(0xFFFF1234) + ByteToNibbles(0x7F), std::string("\4\3\2\1\x0F\7", 6));
+    timeval tv = MsToTimeval(1500), none = MsToTimeval(-1500);
+    EXPECT_EQ(tv.tv_sec * 1000000 + tv.tv_usec + none.tv_sec + none.tv_usec, 1500000);
+    std::string text = "a b\"c\xE4";
     EncodeUrlText(text);
-    EXPECT_EQ(text, "a+b%22c");
-    text = "banana";
-    ReplaceAll(text, "a", "aa");  // replacement containing the searched character
-    EXPECT_EQ(text, "baanaanaa");
-    ReplaceAll(text, "", "x");
-    EXPECT_EQ(text, "baanaanaa");
-    text = "hallo w\xE4lt";
-    ToUpper(text);
-    EXPECT_EQ(text, "HALLO W\xE4LT");  // Latin-1 bytes pass unchanged in the C locale
+    ReplaceAll(text, "a", "aa");  // a replacement containing what it replaces
+    ToUpper(text);                // Latin-1 bytes pass unchanged in the C locale
+    EXPECT_EQ(text, "AA+B%22C\xE4");
+    EXPECT_EQ(PercentEncodeQueryValue("a&b#c%d e\x01\x7F\xE4"), "a%26b%23c%25d e%01%7F\xE4");
+    EXPECT_EQ(EscapeForLog("a\033b\177", 3) + EscapeForLog("ab", 2), "a\\x1bb...ab");
 }
 
-TEST(Utilities, TimeOfDayTextsFollowTheWallClock) {
-    FakeWallClock clock(7 * 3600 + 5 * 60 + 9);
-    EXPECT_EQ(CurrentTimeText(), "07:05:09");
-    EXPECT_EQ(SecondsToNextMinute(), 51);
-    clock.Set(13 * 3600 + 5 * 60);
-    EXPECT_EQ(CurrentTimeText(), "13:05:00");
-    EXPECT_EQ(SecondsToNextMinute(), 60);
-    clock.Advance(59);
+TEST(Utilities, TimeOfDayTextsFollowTheLocalWallClock) {
+    FakeWallClock clock(13 * 3600 + 5 * 60 + 9);
+    EXPECT_EQ(CurrentTimeText() + " " + std::to_string(SecondsToNextMinute()), "13:05:09 51");
+    clock.Advance(50);
     EXPECT_EQ(SecondsToNextMinute(), 1);
+    setenv("TZ", "XYZ-2", 1);  // two hours east of UTC
+    tzset();
+    EXPECT_EQ(CurrentTimeText(), "15:05:59");
+    setenv("TZ", "UTC", 1);  // as every test expects
+    tzset();
 }
 
-TEST_F(RunCommandTest, ForegroundReturnsExitStatusAndRedirectsOutput) {
-    std::string script =
-        dir.Write("say.sh", "#!/bin/sh\necho \"$@\"\necho oops >&2\nexit 3\n", 0755);
-    EXPECT_EQ(Run("   " + script + "  one   two  "), 3);
-    EXPECT_EQ(ReadFile(dir.Path("out")), "one two\n");
-    EXPECT_EQ(ReadFile(dir.Path("err")), "oops\n");
-    EXPECT_EQ(Run("true"), 0);
+// Runs commands with SIGCHLD ignored, as the program does.
+class RunCommandTest : public ::testing::Test {
+protected:
+    RunCommandTest() { previous = signal(SIGCHLD, SIG_IGN); }
+    ~RunCommandTest() override { signal(SIGCHLD, previous); }
+    int Run(const std::string& line) { return RunCommand(line, dir.Path("out"), dir.Path("err")); }
+    TempDir dir;
+    void (*previous)(int);
+};
+
+TEST_F(RunCommandTest, ForegroundRunsOfAtMostNineWordsGiveTheExitStatusAndFreshOutput) {
+    std::string say = dir.Write("say.sh", "#!/bin/sh\necho \"$@\"\necho oops >&2\nexit 3\n", 0755);
+    EXPECT_EQ(Run("   " + say + "  one   two  "), 3);
+    EXPECT_EQ(ReadFile(dir.Path("out")) + ReadFile(dir.Path("err")), "one two\noops\n");
     EXPECT_EQ(Run("false"), 1);
-    std::string suicide = dir.Write("kill.sh", "#!/bin/sh\nkill -9 $$\n", 0755);
-    EXPECT_EQ(Run(suicide), 128 + 9);
-    EXPECT_TRUE(capture.Lines().empty());
-}
-
-TEST_F(RunCommandTest, ExitStatusSurvivesIgnoredSigchld) {
-    SigchldAction ignored(SIG_IGN);
-    std::string script = dir.Write("three.sh", "#!/bin/sh\nexit 3\n", 0755);
-    EXPECT_EQ(Run(script), 3);
-    struct sigaction now {};
-    sigaction(SIGCHLD, nullptr, &now);
-    EXPECT_EQ(now.sa_handler, SIG_IGN);
-}
-
-TEST_F(RunCommandTest, BadCommandLinesFailWithoutRunning) {
-    EXPECT_EQ(Run(""), -1);
-    EXPECT_EQ(Run("   "), -1);
-    EXPECT_TRUE(capture.Lines().empty());
-    std::string marker = dir.Path("ran");
-    // Every word names the marker, so nothing lands outside the test's folder.
-    std::string eight;
-    for (int i = 0; i < 7; ++i) eight += " " + marker;
-    EXPECT_EQ(Run("touch " + marker + eight + " " + marker), -1);
-    EXPECT_TRUE(capture.Has(Logger::Error,
-                            "RunCommand: too many words: touch " + marker + eight + " " + marker));
-    EXPECT_EQ(Run("touch " + marker + eight + " &"), -1);
-    EXPECT_FALSE(std::filesystem::exists(marker));
-    EXPECT_EQ(Run("touch " + marker + eight), 0);  // nine words are fine
+    EXPECT_EQ(ReadFile(dir.Path("out")), "");
+    EXPECT_EQ(Run(dir.Write("kill.sh", "#!/bin/sh\nkill -9 $$\n", 0755)), 128 + 9);
+    EXPECT_EQ(Run("/nonexistent/program -x"), 255);
+    EXPECT_EQ(signal(SIGCHLD, SIG_IGN), SIG_IGN);  // ignored again after the wait
+    std::string marker = dir.Path("ran"), nine = "touch";
+    for (int i = 0; i < 8; ++i) nine += " " + marker;  // nothing lands outside the folder
+    EXPECT_EQ(Run(nine + " " + marker) + Run(nine + " &") + Run("   "), -3);
+    EXPECT_EQ(Run(nine), 0);
     EXPECT_TRUE(std::filesystem::exists(marker));
 }
 
-TEST_F(RunCommandTest, ProgramThatCannotStartGives255AndLogsWhy) {
-    ConsoleLogger console;  // the child logs to its standard error, our err file
-    ScopedLogger toConsole(&console);
-    EXPECT_EQ(Run("/nonexistent/program -x"), 255);
-    EXPECT_NE(ReadFile(dir.Path("err"))
-                  .find(" ERROR execve failed with return-value: -1; strerror(errno): No such "
-                        "file or directory; *argv: /nonexistent/program\n"),
-              std::string::npos);
-}
-
-TEST_F(RunCommandTest, BackgroundCommandReturnsAtOnce) {
-    SigchldAction ignored(SIG_IGN);
-    std::string pidFile = dir.Path("pid");
-    std::string script = dir.Write(
-        "bg.sh", "#!/bin/sh\necho $$ > \"$1.tmp\"\nmv \"$1.tmp\" \"$1\"\nexec sleep 5\n", 0755);
-    auto start = std::chrono::steady_clock::now();
-    EXPECT_EQ(Run(script + " " + pidFile + " &"), 0);
-    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
-    ASSERT_TRUE(WaitUntil([&] { return std::filesystem::exists(pidFile); }));
-    pid_t pid = std::stoi(ReadFile(pidFile));
-    EXPECT_EQ(kill(pid, SIGTERM), 0);
-    EXPECT_TRUE(WaitUntil([&] { return kill(pid, 0) != 0; }));  // reaped by the system
-}
-
-TEST_F(RunCommandTest, ChildInheritsNoDescriptorsAndLeavesNoZombies) {
-    SigchldAction ignored(SIG_IGN);
-    int pipeFds[2];
-    ASSERT_EQ(pipe(pipeFds), 0);
-    ASSERT_EQ(dup2(pipeFds[1], 57), 57);
-    std::string fdCheck =
-        dir.Write("fd.sh", "#!/bin/sh\n[ -e /proc/$$/fd/57 ] && exit 1\nexit 0\n", 0755);
-    EXPECT_EQ(Run(fdCheck), 0);
+// The background child waits for the foreground one, so a run that waited for it would
+// fail; it ends while the foreground one is waited for and must not stay a zombie.
+TEST_F(RunCommandTest, BackgroundChildRunsAlongInheritsNoDescriptorsAndIsReaped) {
+    ASSERT_EQ(dup2(STDIN_FILENO, 57), 57);
+    const std::string wait = "i=0\nwhile [ $i -lt 400 ] && ! ";
+    const std::string poll = "; do sleep 0.01; i=$((i+1)); done\n";
+    std::string bg = "#!/bin/sh\n[ -e /proc/$$/fd/57 ] && exit 1\n" + wait + "[ -e \"$1.go\" ]" +
+                     poll + "echo $$ >\"$1\"\n[ -e \"$1.go\" ]\n";
+    std::string fg =
+        "#!/bin/sh\ntouch \"$1.go\"\n" + wait + "grep -qs ') Z' /proc/$(cat $1)/stat" + poll;
+    EXPECT_EQ(Run(dir.Write("bg.sh", bg, 0755) + " " + dir.Path("bg") + " &"), 0);
+    EXPECT_EQ(Run(dir.Write("fg.sh", fg, 0755) + " " + dir.Path("bg")), 0);
     close(57);
-    // A background child that ends while a foreground command is waited for.
-    std::string bg = dir.Write("bg.sh", "#!/bin/sh\necho $$ > \"$1\"\nexit 0\n", 0755);
-    std::string fg = dir.Write("fg.sh",
-                               "#!/bin/sh\ni=0\nwhile [ $i -lt 400 ] && ! grep -qs ') Z' "
-                               "/proc/$(cat \"$1\" 2>/dev/null)/stat; do sleep 0.01; i=$((i+1)); "
-                               "done\n",
-                               0755);
-    std::string pidFile = dir.Path("bgpid");
-    EXPECT_EQ(Run(bg + " " + pidFile + " &"), 0);
-    EXPECT_EQ(Run(fg + " " + pidFile), 0);
-    pid_t pid = std::stoi(ReadFile(pidFile));
-    EXPECT_NE(kill(pid, 0), 0);
-    close(pipeFds[0]);
-    close(pipeFds[1]);
+    ASSERT_TRUE(std::filesystem::exists(dir.Path("bg")));
+    EXPECT_NE(kill(std::stoi(ReadFile(dir.Path("bg"))), 0), 0);
 }
