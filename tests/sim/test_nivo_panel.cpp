@@ -164,7 +164,7 @@ TEST(NivoPanel, ScriptPressesKeysSendsNotificationsAndWaitsForText) {
 
     const std::string lcd = DrawSamplePanel(side.dir);
     side.dir.Write("wait.txt",
-                   "waitfor Men\xC3\xBC\t 1000\nwaitfor \"AB C\"\nwaitfor Nope 50\nsnapshot\n");
+                   "waitfor Men\xC3\xBC\t1000\nwaitfor \"AB C\"\nwaitfor Nope 50\nsnapshot\n");
     EXPECT_EQ(
         RunPanel("--script " + side.dir.Path("wait.txt") + " --lcd " + lcd + side.args, output), 1);
     EXPECT_EQ(output, RenderPanel(*DecodePanelFile(lcd)) +  // one picture, no snapshot after
