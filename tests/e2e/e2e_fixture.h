@@ -1,129 +1,209 @@
 #pragma once
-// Black-box harness for the built nivo_lcd: lighttpd serving a test site of CGI
-// scripts on a free loopback port, the program started with its seams pointing
-// into a private folder, keys written to the FIFO, datagrams to its UDP port and
-// the panel read back through the decoder. Every wait has a bound; TearDown stops
-// every process, also when the test failed.
+// Black-box harness for the built nivo_lcd: lighttpd serving CGI scripts on a free
+// loopback port, the program with its seams in a private folder, keys written to the
+// FIFO, the panel read back through the decoder. Every wait has a bound; every
+// process started is stopped, also when a test fails.
+#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <netinet/in.h>
-#include <sys/types.h>
+#include <sys/prctl.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
-#include <atomic>
+#include <chrono>
 #include <csignal>
 #include <functional>
-#include <mutex>
-#include <string>
+#include <iostream>
 #include <thread>
-#include <vector>
 
 #include "sim/panel_decoder.h"
 #include "tests/util/loopback.h"
 #include "tests/util/temp_dir.h"
+#include "util/conversions.h"
 #include "util/file_descriptor.h"
+#include "util/utilities.h"
 
-// 127.0.0.1 at port; the port a socket is bound to.
+inline void SleepMs(int ms) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+}
 
-// A child started with fork/exec, its output in a file; dies with the test process.
+inline bool ExitedWith(int status, int code) {
+    return WIFEXITED(status) && WEXITSTATUS(status) == code;
+}
+
+// A child started with fork/exec, its output in a file; it dies with the test process.
 class ChildProcess {
 public:
-    ChildProcess() = default;
     ~ChildProcess() { Stop(SIGKILL, 0); }
-    ChildProcess(const ChildProcess&) = delete;
-    ChildProcess& operator=(const ChildProcess&) = delete;
-
-    void Start(const std::vector<std::string>& argv, const std::vector<std::string>& environment,
-               const std::string& outputPath);
+    void Start(std::vector<std::string> argv, std::vector<std::string> environment,
+               const std::string& outputPath) {
+        std::vector<char*> argp, envp;  // built before fork: the test runs threads
+        for (std::string& text : argv) argp.push_back(text.data());
+        for (std::string& text : environment) envp.push_back(text.data());
+        argp.push_back(nullptr);
+        envp.push_back(nullptr);
+        FileDescriptor output(
+            open(outputPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644));
+        FileDescriptor input(open("/dev/null", O_RDONLY | O_CLOEXEC));
+        const pid_t parent = getpid();
+        m_pid = fork();
+        if (m_pid != 0) return;
+        prctl(PR_SET_PDEATHSIG, SIGKILL);  // a test killed by its timeout leaves no orphans
+        if (getppid() != parent) _exit(127);
+        dup2(input.Get(), 0);
+        dup2(output.Get(), 1);
+        dup2(output.Get(), 2);
+        execve(argp[0], argp.data(), envp.data());
+        _exit(127);
+    }
     bool Running() const { return m_pid > 0; }
-    pid_t Pid() const { return m_pid; }  // for /proc; -1 without a child
-    void Signal(int signal) const {
-        if (m_pid > 0) kill(m_pid, signal);
+    void Signal(int signal) const { kill(m_pid, signal); }
+    // Waits up to boundMs for the child to end by itself; false when it still runs.
+    bool WaitExit(int boundMs, int& status) {
+        for (int waited = 0; m_pid > 0 && waited <= boundMs; waited += 20, SleepMs(20)) {
+            if (waitpid(m_pid, &status, WNOHANG) == m_pid) m_pid = -1;
+        }
+        return m_pid <= 0;
     }
     // Sends signal, waits up to boundMs, then SIGKILL; the wait status, -1 without a child.
-    int Stop(int signal, int boundMs);
-    // Waits up to boundMs for the child to end by itself; false when it still runs.
-    bool WaitExit(int boundMs, int& status);
+    int Stop(int signal, int boundMs) {
+        int status = -1;
+        if (m_pid <= 0) return status;
+        kill(m_pid, signal);
+        if (WaitExit(boundMs, status)) return status;
+        kill(m_pid, SIGKILL);
+        waitpid(m_pid, &status, 0);
+        m_pid = -1;
+        return status;
+    }
 
 private:
     pid_t m_pid = -1;
-};
-
-// A bare TCP server on 127.0.0.1 that records each request as it came over the wire
-// and answers it with a fixed text, or holds the connection silently when that is "".
-class RawServer {
-public:
-    explicit RawServer(std::string answer);
-    ~RawServer();
-    RawServer(const RawServer&) = delete;
-    RawServer& operator=(const RawServer&) = delete;
-
-    std::string Url(const std::string& path) const;
-    std::string Site(const std::string& nivoml) const;  // "@/" replaced
-    std::vector<std::string> Requests() const;
-
-private:
-    void Serve();
-    std::string ReadRequest(int connection) const;
-
-    std::string m_answer;
-    FileDescriptor m_listener;
-    int m_port = 0;
-    std::atomic<bool> m_stop{false};
-    mutable std::mutex m_mutex;
-    std::vector<std::string> m_requests;
-    std::vector<FileDescriptor> m_held;  // silent connections, closed at the end
-    std::thread m_thread;
 };
 
 // The query tail every request carries with the default display settings.
 inline const std::string kDefaultTail = "sContrast=7&sBacklight=60&sBrightness=15";
 
 // A page of one div showing text; key 4 leads to home.cgi.
-std::string SimplePage(const std::string& text, const std::string& pageType = "PLAIN");
-// The answer a raw server gives: a NIVOML page behind a 200 status line.
-std::string HttpAnswer(const std::string& nivoml);
+inline std::string SimplePage(const std::string& text) {
+    return "<nivoml><head><a href=\"@/home.cgi\" key=\"4\"/></head>"
+           "<body><div name=\"P\">" +
+           text + "</div></body></nivoml>";
+}
 
 class E2E : public ::testing::Test {
 protected:
-    void SetUp() override;
-    void TearDown() override;
+    void SetUp() override {
+        for (int type : {SOCK_STREAM, SOCK_DGRAM}) {  // ports just handed out and taken back
+            FileDescriptor fd(socket(AF_INET, type | SOCK_CLOEXEC, 0));
+            sockaddr_in address = Loopback(0);
+            bind(fd.Get(), reinterpret_cast<sockaddr*>(&address), sizeof address);
+            (type == SOCK_STREAM ? m_port : m_udpPort) = BoundPort(fd.Get());
+        }
+        mkdir(m_dir.Path("site").c_str(), 0755);
+        mkfifo(m_dir.Path("keys").c_str(), 0600);
+        m_dir.Write("lcd", "");
+    }
+    void TearDown() override {
+        EXPECT_TRUE(!m_program.Running() || ExitedWith(StopProgram(), 0)) << "not ended by SIGINT";
+        m_server.Stop(SIGTERM, 5000);
+        if (HasFailure()) std::cout << RenderPanel(Panel()) << ReadFile(m_dir.Path("program.log"));
+    }
 
     // Test site. "@/" in a page stands for Url("").
-    std::string Url(const std::string& path) const;
-    std::string Site(const std::string& nivoml) const;  // "@/" replaced
-    // site/NAME.cgi records its query string (one line per call) and its body, runs
-    // shell (which sees the call number as $N and may print a Status and exit), then
-    // prints the page.
-    void Page(const std::string& name, const std::string& nivoml, const std::string& shell = "");
-    // home.cgi: div A "Home page", div B "Div B"; key 1 -> second.cgi, key 2 -> #B, key 4
-    // held 2 s -> long.cgi; names alarm.cgi and service.cgi. second.cgi: "Second page".
-    void HomeSite(const std::string& homeShell = "");
-    void StartServer();
-    std::vector<std::string> Queries(const std::string& page) const;
-    std::string Body(const std::string& page) const;
+    std::string Url(const std::string& path) const {
+        return "http://127.0.0.1:" + std::to_string(m_port) + "/" + path;
+    }
+    std::string Site(std::string nivoml) const {
+        ReplaceAll(nivoml, "@/", Url(""));
+        return nivoml;
+    }
+    // site/NAME.cgi records its query string (one line per call), runs shell (which
+    // may print a Status line, or the whole answer and exit), then prints the page.
+    void Page(const std::string& name, const std::string& nivoml, const std::string& shell = "") {
+        m_dir.Write("site/" + name + ".cgi",
+                    "echo \"$QUERY_STRING\" >> '" + m_dir.Path(name) + ".query'\n" + shell +
+                        "\nprintf 'Content-Type: text/plain\\r\\n\\r\\n'\ncat <<'END'\n" +
+                        Site(nivoml) + "\nEND\n");
+    }
+    void StartServer() {
+        const std::string config =
+            m_dir.Write("lighttpd.conf",
+                        "server.bind = \"127.0.0.1\"\nserver.port = " + std::to_string(m_port) +
+                            "\nserver.document-root = \"" + m_dir.Path("site") +
+                            "\"\nserver.modules = (\"mod_cgi\")\n"
+                            "cgi.assign = (\".cgi\" => \"/bin/sh\")\n");
+        m_server.Start({"/bin/sh", "-c", "exec lighttpd -D -f '" + config + "'"},
+                       {"PATH=/usr/sbin:/usr/local/sbin:/usr/bin:/bin"},
+                       m_dir.Path("lighttpd.out"));
+        sockaddr_in address = Loopback(m_port);
+        ASSERT_TRUE(WaitFor(
+            [&] {
+                FileDescriptor fd(socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
+                return connect(fd.Get(), reinterpret_cast<sockaddr*>(&address), sizeof address) ==
+                       0;
+            },
+            "lighttpd accepting connections"))
+            << ReadFile(m_dir.Path("lighttpd.out"));
+    }
+    std::vector<std::string> Queries(const std::string& page) const {
+        std::vector<std::string> lines = SplitString(ReadFile(m_dir.Path(page + ".query")), "\n");
+        lines.pop_back();  // after the last line feed
+        return lines;
+    }
 
-    // The program, started with -c -l 1 -h URL(homePage) and the seams.
-    void StartProgram(const std::string& homePage);
-    void StartProgramWith(const std::vector<std::string>& arguments);
-    int StopProgram();  // SIGINT, SIGKILL after a bound; the wait status
-    bool WaitProgramExit(int& status) { return m_program.WaitExit(5000, status); }
-    void Signal(int signal) const;
-    void WriteConfig(const std::string& text) const;  // replaced atomically
-    std::string Config() const;
-    std::string Log() const;
-    int LogCount(const std::string& text) const;
-    std::string DateCalls() const;  // arguments the stub date was run with, one call a line
+    // The program, with the seams and -c -l 1 -h URL(homePage) unless other arguments are given.
+    void StartProgram(const std::string& homePage, std::vector<std::string> arguments = {}) {
+        if (arguments.empty()) arguments = {"-c", "-l", "1", "-h", Url(homePage)};
+        arguments.insert(arguments.begin(), NIVO_LCD_BIN);
+        std::vector<std::string> environment = {"NIVO_LCD_DEVICE=" + m_dir.Path("lcd"),
+                                                "NIVO_KEYS_DEVICE=" + m_dir.Path("keys"),
+                                                "NIVO_LCD_CONFIG=" + m_dir.Path("nivo_lcd.conf"),
+                                                "NIVO_UDP_PORT=" + std::to_string(m_udpPort),
+                                                "TZ=UTC",
+                                                "PATH=/usr/bin:/bin"};
+        for (const char* name : {"ASAN_OPTIONS", "UBSAN_OPTIONS"}) {  // the sanitizer build's
+            if (const char* value = getenv(name))
+                environment.push_back(std::string(name) + "=" + value);
+        }
+        m_program.Start(arguments, environment, m_dir.Path("program.log"));
+    }
+    int StopProgram() { return m_program.Stop(SIGINT, 10000); }  // the wait status
+    void WriteConfig(const std::string& text) const {            // replaced atomically
+        m_dir.Write("nivo_lcd.conf.new", text);
+        rename(m_dir.Path("nivo_lcd.conf.new").c_str(), m_dir.Path("nivo_lcd.conf").c_str());
+    }
+    int LogCount(const std::string& text) const {
+        const std::string log = ReadFile(m_dir.Path("program.log"));
+        int count = 0;
+        for (size_t i = log.find(text); i != std::string::npos; i = log.find(text, i + 1)) ++count;
+        return count;
+    }
 
-    // Panel, keys, notifications.
-    PanelPicture Panel() const;
-    std::string Text() const { return Panel().Text(); }
+    PanelPicture Panel() const {
+        return DecodePanelFile(m_dir.Path("lcd")).value_or(PanelPicture{});
+    }
     ::testing::AssertionResult WaitFor(const std::function<bool()>& done, const std::string& what,
-                                       int boundMs = 5000) const;
-    ::testing::AssertionResult WaitForText(const std::string& text, int boundMs = 5000) const;
-    void Press(unsigned keys) const;  // the key state byte: bits 1, 2, 4
-    void Release() const { Press(0); }
-    void Tap(unsigned key) const;
-    void SendUdp(const std::string& text) const;
-
+                                       int boundMs = 5000) const {
+        for (int waited = 0; waited <= boundMs; waited += 20, SleepMs(20)) {
+            if (done()) return ::testing::AssertionSuccess();
+        }
+        return ::testing::AssertionFailure() << "no " << what << " within " << boundMs << " ms";
+    }
+    ::testing::AssertionResult WaitForText(const std::string& text, int boundMs = 5000) const {
+        return WaitFor([&] { return Panel().Text().find(text) != std::string::npos; },
+                       "\"" + text + "\"", boundMs);
+    }
+    void Press(unsigned keys) const {  // the key state byte: bits 1, 2, 4
+        FileDescriptor fifo(open(m_dir.Path("keys").c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC));
+        const unsigned char state = static_cast<unsigned char>(keys);
+        ASSERT_EQ(write(fifo.Get(), &state, 1), 1) << "key FIFO has no reader";
+    }
+    void Tap(unsigned key) const {
+        Press(key);
+        SleepMs(60);
+        Press(0);
+    }
     TempDir m_dir;
     int m_port = 0;
     int m_udpPort = 0;

@@ -1,9 +1,6 @@
 // The demo as a user starts it: scripts/demo with a scripted panel walks the home
 // menu with keys, holds a key, sends the GET form, sees the answer page, raises an
 // alarm and quits; nothing it started may outlive it.
-#include <signal.h>
-#include <sys/wait.h>
-
 #include <cerrno>
 #include <filesystem>
 #include <regex>

@@ -1,38 +1,31 @@
 #pragma once
 // A manager built in-process on a temporary panel: register file, key FIFO,
 // configuration file and a free UDP port; a home page nobody serves (port 1
-// refuses at once), a stub `date` first in PATH and a fake monotonic clock.
+// refuses at once), a listening loopback server the test answers by hand, a stub
+// `date` first in PATH and a fake monotonic clock.
+#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
+#include <poll.h>
 #include <sys/stat.h>
-
-#include <cstdlib>
-#include <memory>
-#include <string>
+#include <unistd.h>
 
 #include "manager/nivo_manager.h"
 #include "panel/nivo_display.h"
 #include "sim/panel_decoder.h"
+#include "tests/util/loopback.h"
 #include "tests/util/temp_dir.h"
 #include "util/file_descriptor.h"
 #include "util/logger.h"
 #include "util/timer.h"
+#include "util/utilities.h"
 
-// A socket bound to a free loopback port; a TCP one listens, so connections
-// to it succeed (and wait in its backlog).
+// A socket on a free loopback port; a TCP one listens: connections wait in its backlog.
 inline FileDescriptor BindLoopback(int type, uint16_t& port) {
     FileDescriptor fd(::socket(AF_INET, type | SOCK_CLOEXEC, 0));
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof address;
-    if (::bind(fd.Get(), reinterpret_cast<sockaddr*>(&address), length) != 0 ||
-        ::getsockname(fd.Get(), reinterpret_cast<sockaddr*>(&address), &length) != 0 ||
-        (type == SOCK_STREAM && ::listen(fd.Get(), 4) != 0)) {
-        ADD_FAILURE() << "no loopback port";
-    }
-    port = ntohs(address.sin_port);
+    sockaddr_in address = Loopback(0);
+    EXPECT_EQ(::bind(fd.Get(), reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    if (type == SOCK_STREAM) ::listen(fd.Get(), 4);
+    port = static_cast<uint16_t>(BoundPort(fd.Get()));
     return fd;
 }
 
@@ -70,21 +63,76 @@ protected:
     }
 
     // Builds the manager; tests write the configuration file first when they need one.
-    void Start() {
+    void Start(const std::string& home = "http://127.0.0.1:1/x") {
         g_sendFailCount = 0;
-        manager = std::make_unique<NIVO_Manager>("http://127.0.0.1:1/x");
+        manager = std::make_unique<NIVO_Manager>(home);
         ASSERT_TRUE(manager->Init());
+        m_server = BindLoopback(SOCK_STREAM, m_port);
+        m_keys = FileDescriptor(::open(dir.Path("keys").c_str(), O_WRONLY | O_NONBLOCK));
     }
     void Advance(int64_t ms) { s_nowMs += ms; }
+    void Elapse(int64_t ms) {  // the fake clock moves on and the due timers run
+        Advance(ms);
+        TimerTarget::s_timerQueue.Execute();
+    }
     // One notification, handled as the waiting step would.
     void Notify(const std::string& text) {
         manager->PushErrorMsg(text);
         manager->HandleUdpMessages();
     }
+    std::string Url(const std::string& path) const {
+        return "http://127.0.0.1:" + std::to_string(m_port) + path;
+    }
+    // A page whose head and body are given; start names the div shown first.
+    void Show(const std::string& start, const std::string& body, const std::string& head = "",
+              const std::string& attributes = "") {
+        ASSERT_TRUE(manager->ShowGeneratedPage("<nivoml" + attributes + "><head><goto div=\"" +
+                                               start + "\"/>" + head + "</head><body>" + body +
+                                               "</body></nivoml>"));
+        manager->GetDisplay().Flush(NIVO_Display::FLUSH_ALL);
+    }
+    void Key(unsigned char state, int64_t heldMs = 0) {  // released first, then pressed
+        const unsigned char bytes[] = {0, state};
+        ASSERT_EQ(::write(m_keys.Get(), bytes, 2), 2);
+        manager->WaitAndHandle(100);
+        if (heldMs > 0) Hold(heldMs);
+    }
+    void Hold(int64_t ms) {  // time passes, then one pass of the waiting step
+        Advance(ms);
+        manager->WaitAndHandle(1);
+    }
+    // Writes the pending request, answers it as the web server would ("" keeps the
+    // connection silent) and reads the answer; the request as it came.
+    std::string Serve(const std::string& answer) {
+        manager->WaitAndHandle(100);
+        pollfd ready{m_server.Get(), POLLIN, 0};
+        if (::poll(&ready, 1, 500) != 1) {
+            ADD_FAILURE() << "no request came";
+            return "";
+        }
+        m_client = FileDescriptor(::accept(m_server.Get(), nullptr, nullptr));
+        pollfd sent{m_client.Get(), POLLIN, 0};  // a connection may come without a request
+        std::string request(4096, '\0');
+        const ssize_t got =
+            ::poll(&sent, 1, 500) == 1 ? ::recv(m_client.Get(), &request[0], 4096, 0) : 0;
+        request.resize(static_cast<size_t>(std::max<ssize_t>(0, got)));
+        if (answer.empty()) return request;
+        EXPECT_EQ(::send(m_client.Get(), answer.data(), answer.size(), 0),
+                  static_cast<ssize_t>(answer.size()));
+        m_client.Reset();
+        manager->WaitAndHandle(100);
+        return request;
+    }
+    // The request line of the request in flight, without " HTTP/1.0".
+    std::string Pending() const {
+        const std::string& request = manager->GetPendingRequest();
+        return request.substr(0, request.find(" HTTP/1.0"));
+    }
     PanelPicture Panel() { return DecodePanelFile(dir.Path("lcd")).value_or(PanelPicture{}); }
     std::string Config() const { return dir.Path("nivo_lcd.conf"); }
     std::string DateArgs() const { return ReadFile(dir.Path("date.args")); }
 
+    static inline const std::string kTail = "sContrast=7&sBacklight=60&sBrightness=15";
     TempDir dir;
     CapturingLogger log;
     std::unique_ptr<NIVO_Manager> manager;
@@ -94,4 +142,6 @@ private:
     ScopedLogger m_logGuard;
     std::string m_path;
     void (*m_sleep)(unsigned) = nullptr;
+    FileDescriptor m_server, m_keys, m_client;
+    uint16_t m_port = 0;
 };

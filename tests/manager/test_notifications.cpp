@@ -1,36 +1,22 @@
 #include "manager/nivo_status.h"
 #include "manager_fixture.h"
-#include "util/utilities.h"
 
 namespace {
 
-const char* const kOnBattery = "POWER\nU_SOURCE_FAIL=true\nU_USBD_OK=false";
-const char* const kOnMains = "POWER\nU_SOURCE_FAIL=false";
-
-// Modes of the four battery segments, S1 to S4.
-std::string Gauge(const PanelPicture& panel) {
-    std::string modes;
-    for (unsigned segment : {BATT_S1, BATT_S2, BATT_S3, BATT_S4}) {
-        modes += std::to_string(panel.SymbolMode(segment));
-    }
-    return modes;
-}
-
-TEST_F(ManagerTest, QueueIsBoundedDropsStatusReportsFirstAndMovesDuplicatesToTheEnd) {
+TEST_F(ManagerTest, QueueIsBoundedKeepsArrivalOrderAndARepeatWaitsOneSecond) {
     Start();
     manager->PushErrorMsg("RELOAD");
     for (int i = 0; i < 32; ++i) manager->PushErrorMsg("WAVD\nSERVICE=" + std::to_string(i));
     const auto& queue = manager->GetUdpQueue();
     ASSERT_EQ(queue.size(), NIVO_Manager::kMaxQueuedTexts);
-    EXPECT_EQ(queue.front(), "RELOAD");
+    EXPECT_EQ(queue.front(), "RELOAD");  // a status report goes first
     EXPECT_EQ(queue[1], "WAVD\nSERVICE=1");
     EXPECT_TRUE(log.Has(4, "PushErrorMsg: Warteschlange voll, \"WAVD\" verworfen"));
 
-    manager->PushErrorMsg("WAVD\nSERVICE=1");
+    manager->PushErrorMsg("WAVD\nSERVICE=1");  // a duplicate takes the newest place
     EXPECT_EQ(queue.size(), NIVO_Manager::kMaxQueuedTexts);
     EXPECT_EQ(queue[1], "WAVD\nSERVICE=2");
     EXPECT_EQ(queue.back(), "WAVD\nSERVICE=1");
-    EXPECT_TRUE(log.Has(1, "PushErrorMsg: Schon drin"));
 
     // The reload of the base page fails at once; the reports behind it drain in the
     // same call, a second page event waits for the next.
@@ -39,81 +25,119 @@ TEST_F(ManagerTest, QueueIsBoundedDropsStatusReportsFirstAndMovesDuplicatesToThe
     ASSERT_EQ(queue.size(), 1u);
     EXPECT_EQ(queue.front(), "ALARM");
     EXPECT_EQ(Panel().LedMode(LED_STATUS_B), MODE_ON);
-}
 
-TEST_F(ManagerTest, ReportsTakeEffectInArrivalOrderAndARepeatWaitsOneSecond) {
-    Start();
-    Notify(kOnBattery);
+    // A repeat within a second waits, and the return of the mains waits behind it.
+    const char* const onBattery = "POWER\nU_SOURCE_FAIL=true\nU_USBD_OK=false";
+    Notify(onBattery);
     EXPECT_EQ(Panel().LedMode(LED_POWER), MODE_BLINK_INV);
-
-    // The repeat waits, and the return of the mains waits behind it.
-    manager->PushErrorMsg(kOnBattery);
-    manager->PushErrorMsg(kOnMains);
+    manager->PushErrorMsg(onBattery);
+    manager->PushErrorMsg("POWER\nU_SOURCE_FAIL=false");
     Advance(999);
     manager->HandleUdpMessages();
-    EXPECT_EQ(manager->GetUdpQueue().size(), 2u);
     EXPECT_EQ(Panel().LedMode(LED_POWER), MODE_BLINK_INV);
-
     Advance(1);
     manager->HandleUdpMessages();
-    EXPECT_TRUE(manager->GetUdpQueue().empty());
+    EXPECT_TRUE(queue.empty());
     EXPECT_EQ(Panel().LedMode(LED_POWER), MODE_ON);
 }
 
 TEST_F(ManagerTest, BatteryGaugeFollowsLevelAndLowBattery) {
     Start();
-    EXPECT_EQ(Gauge(Panel()), "3333");
+    auto gauge = [this] {  // modes of the four battery segments, S1 to S4
+        std::string modes;
+        for (unsigned segment : {BATT_S1, BATT_S2, BATT_S3, BATT_S4})
+            modes += std::to_string(Panel().SymbolMode(segment));
+        return modes;
+    };
+    EXPECT_EQ(gauge(), "3333");
     const std::pair<const char*, const char*> steps[] = {
         {"BAT_LEVEL=0.4", "0333"},  {"BAT_LEVEL=0.39", "0022"}, {"BAT_LEVEL=0.7", "0333"},
         {"BAT_LEVEL=0.71", "3333"}, {"BAT_LEVEL=0.5", "0333"},  {"BAT_LEVEL=nan", "0333"},
         {"BAT_LEVEL=inf", "0333"},  {"LOWBAT=true", "0022"}};
     for (const auto& step : steps) {
         Notify(std::string("POWER\n") + step.first);
-        EXPECT_EQ(Gauge(Panel()), step.second) << step.first;
+        EXPECT_EQ(gauge(), step.second) << step.first;
     }
 }
 
-TEST_F(ManagerTest, StatusReportsLightLedsAndSymbols) {
+TEST_F(ManagerTest, StatusReportsLightLedsAndSymbolsAndShortIndicationsEnd) {
     Start();
-    const std::pair<const char*, int> steps[] = {{"WAVD\nSERVICE=2", MODE_ON},
-                                                 {"LIGHTTPD\nSERVICE=1", MODE_ON},
-                                                 {"WAVD\nSERVICE=0", MODE_ON},
-                                                 {"LIGHTTPD\nSERVICE=0", MODE_OFF},
-                                                 {"LIGHTTPDX\nSERVICE=1", MODE_OFF}};
+    constexpr bool kLed = true, kSymbol = false;
+    const struct {
+        const char* text;
+        bool led;
+        unsigned which;
+        int mode;
+    } steps[] = {
+        {"WAVD\nSERVICE=2", kLed, LED_STATUS_B, MODE_ON},
+        {"LIGHTTPD\nSERVICE=1", kLed, LED_STATUS_B, MODE_ON},
+        {"WAVD\nSERVICE=0", kLed, LED_STATUS_B, MODE_ON},
+        {"LIGHTTPD\nSERVICE=0", kLed, LED_STATUS_B, MODE_OFF},
+        {"LIGHTTPDX\nSERVICE=1", kLed, LED_STATUS_B, MODE_OFF},
+        {"KORRANIVO\nALARM=true", kLed, LED_STATUS_A, MODE_ON},
+        {"KORRANIVO\nMAIL=1\nHOUSE", kSymbol, MAIL, MODE_ON},
+        {"KORRANIVO\nHOUSE", kSymbol, HOUSE, MODE_OFF},
+        {"POWER\nU_SOURCE_FAIL=true\nU_USBD_OK=true", kLed, LED_POWER, MODE_ON},
+        {"WAVD\nINSTALL_MODE=true\nRX=1", kSymbol, RADIO, MODE_ON},
+        {"WAVD\nREQUEST=1", kSymbol, ETHERNET, MODE_ON},
+        {"WAVD\nHOUSE=0", kLed, LED_STATUS_B, MODE_BLINK_INV},
+    };
     for (const auto& step : steps) {
-        Notify(step.first);
-        EXPECT_EQ(Panel().LedMode(LED_STATUS_B), step.second) << step.first;
+        Notify(step.text);
+        const PanelPicture panel = Panel();
+        EXPECT_EQ(step.led ? panel.LedMode(step.which) : panel.SymbolMode(step.which), step.mode)
+            << step.text;
     }
     EXPECT_TRUE(log.Has(5, "Status-Update failed: LIGHTTPDX\nSERVICE=1"));
 
-    Notify("KORRANIVO\nALARM=true\nMAIL=1\nHOUSE");
-    EXPECT_EQ(Panel().LedMode(LED_STATUS_A), MODE_ON);
-    EXPECT_EQ(Panel().SymbolMode(MAIL), MODE_ON);
-    EXPECT_EQ(Panel().SymbolMode(HOUSE), MODE_OFF);
+    Elapse(2500);  // the radio pulse ends, install mode lasts 90 s
+    EXPECT_EQ(Panel().SymbolMode(RADIO), MODE_OFF);
+    Elapse(87499);
+    EXPECT_EQ(Panel().LedMode(LED_STATUS_B), MODE_BLINK_INV);
+    Elapse(1);
+    EXPECT_EQ(Panel().LedMode(LED_STATUS_B), MODE_OFF);
 }
 
-TEST_F(ManagerTest, ReloadSparesAFormBeingEditedButTheAlarmPageAlwaysLoads) {
+TEST_F(ManagerTest, PageEventsReloadOrLoadPagesButSpareAFormOrSetterBeingEdited) {
     Start();
-    uint16_t port = 0;
-    FileDescriptor server = BindLoopback(SOCK_STREAM, port);
-    const std::string head = "<nivoml alarmpage=\"http://127.0.0.1:" + std::to_string(port) +
-                             "/alarm\"><head><goto div=\"D\"/></head><body><div name=\"D\">";
-    ASSERT_TRUE(manager->ShowGeneratedPage(head + "Plain</div></body></nivoml>"));
-    Notify("RELOAD");
-    EXPECT_EQ(Panel().Line(0), "Retry...   ");  // the reload was tried
-
+    manager->LoadNivomlPage(Url("/cur"), "");  // the page on show comes from /cur
+    Serve(
+        "HTTP/1.0 200 OK\r\n\r\n<nivoml><head><goto div=\"x\"/></head><body><div name=\"x\">x"
+        "</div></body></nivoml>");
     const std::string form =
-        "Pin<form method=\"get\" action=\"/p.cgi\"><input type=\"text\" name=\"p\" value=\"12\"/>";
-    ASSERT_TRUE(manager->ShowGeneratedPage(head + form + "</form></div></body></nivoml>"));
-    manager->GetDisplay().Flush(NIVO_Display::FLUSH_ALL);
-    Advance(1000);
-    Notify("RELOAD");
-    EXPECT_EQ(Panel().Line(0), "Pin12      ");
-    EXPECT_TRUE(log.Has(1, "HandleUdpMessages: Eingabe auf der Seite, RELOAD nicht neu geladen"));
-    EXPECT_EQ(manager->GetPendingRequest(), "");
-
-    Notify("ALARM");
-    EXPECT_EQ(manager->GetPendingRequest().rfind("GET /alarm?", 0), 0u);
+        "<form method=\"get\" action=\"/p.cgi\"><input type=\"text\" "
+        "name=\"p\" value=\"12\"/></form>";
+    const std::string setter =
+        "<settime format=\"%H%M\" inccursorkey=\"1\" incdatakey=\"2\" goto=\"#D\"/>";
+    const struct {
+        const char* pageType;
+        const char* text;
+        const char* loads;  // "" when nothing is asked
+        std::string body;
+    } events[] = {
+        {"PLAIN", "RELOAD", "/cur", ""},    {"PLAIN", "PLAIN", "/cur", ""},
+        {"PLAIN", "ALARM", "/alarm", ""},   {"PLAIN", "SERVICE", "/service", ""},
+        {"PLAIN", "OTHER", "", ""},         {"ALARM", "SERVICE", "/cur", ""},
+        {"ALARM", "ALARM", "/cur", ""},     {"SERVICE", "SERVICE", "/cur", ""},
+        {"SERVICE", "ALARM", "/alarm", ""}, {"PLAIN", "RELOAD", "", form},
+        {"PLAIN", "RELOAD", "", setter},    {"PLAIN", "ALARM", "/alarm", form},
+    };
+    for (const auto& event : events) {
+        Show("D", "<div name=\"D\">Page" + event.body + "</div>", "",
+             std::string(" pagetype=\"") + event.pageType + "\" alarmpage=\"" + Url("/alarm") +
+                 "\" servicepage=\"" + Url("/service") + "\"");
+        Advance(1000);
+        Notify(event.text);
+        const std::string loads = event.loads;
+        EXPECT_EQ(Pending(), loads.empty() ? ""
+                                           : "GET " + loads + "?" + kTail +
+                                                 (loads == "/cur" ? "&sDivname=D" : ""))
+            << event.pageType << " " << event.text << event.body;
+        if (loads.empty()) continue;
+        Serve("HTTP/1.0 404 Not Found\r\n\r\n");
+        Elapse(1000);
+        Serve("HTTP/1.0 404 Not Found\r\n\r\n");  // given up after the second
+    }
 }
 
 }  // namespace

@@ -1,5 +1,3 @@
-#include <unistd.h>
-
 #include "manager_fixture.h"
 #include "util/time_of_day.h"
 
@@ -10,24 +8,19 @@ constexpr time_t kAfterNoon = 1796562300;
 
 TEST_F(ManagerTest, SettingsFormClampsSavesAndLoadsThePageItNames) {
     Start();  // no configuration file yet: the defaults are written
-    uint16_t port = 0;
-    FileDescriptor server = BindLoopback(SOCK_STREAM, port);
-    const std::string home = "http://127.0.0.1:" + std::to_string(port) + "/home";
-    manager->ApplyDisplaySettings("CONTRAST=20;;BACKLIGHT;FOO=1;BRIGHTNESS=3;sLoadPage=" + home +
-                                  ";sDivname=D2");
+    EXPECT_EQ(ReadFile(Config()),
+              "BACKLIGHT=60\nCONTRAST=7\nBRIGHTNESS=15\nTIMEFORMAT=%H%M\nDATEFORMAT=%d%m%y\n");
+    manager->ApplyDisplaySettings(
+        "CONTRAST=20;;BACKLIGHT;FOO=1;BRIGHTNESS=3;sLoadPage=" + Url("/home") + ";sDivname=D2");
     EXPECT_EQ(Panel().contrast, 15);
     EXPECT_EQ(Panel().brightness, 3);
     EXPECT_EQ(ReadFile(Config()),
               "BACKLIGHT=60\nCONTRAST=15\nBRIGHTNESS=3\nTIMEFORMAT=%H%M\nDATEFORMAT=%d%m%y\n");
     EXPECT_TRUE(log.Has(5, "Displayeinstellung \"FOO\" unbekannt."));
-    const std::string& request = manager->GetPendingRequest();
-    EXPECT_EQ(request.rfind("GET /home?", 0), 0u);
-    EXPECT_NE(request.find("sContrast=15&sBacklight=60&sBrightness=3&sDivname=D2"),
-              std::string::npos);
+    EXPECT_EQ(Pending(), "GET /home?sContrast=15&sBacklight=60&sBrightness=3&sDivname=D2");
 
     // Chosen on a page without a clock, the format is still kept.
-    ASSERT_TRUE(manager->ShowGeneratedPage("<nivoml><head><goto div=\"D\"/></head><body>"
-                                           "<div name=\"D\">No clock</div></body></nivoml>"));
+    Show("D", "<div name=\"D\">No clock</div>");
     manager->ApplyDisplaySettings("TIMEFORMAT=%I%M;DATEFORMAT=%y%m%d");
     EXPECT_NE(ReadFile(Config()).find("TIMEFORMAT=%I%M\nDATEFORMAT=%y%m%d\n"), std::string::npos);
 }
@@ -55,37 +48,58 @@ TEST_F(ManagerTest, RefusedFormatsFallBackToDefaultAtStartAndToStoredValueInForm
     EXPECT_NE(ReadFile(Config()).find("TIMEFORMAT=%I%M\n"), std::string::npos);
 
     // A setter on show turns the live clock off: that "" is no format to store.
-    ASSERT_TRUE(manager->ShowGeneratedPage(
-        "<nivoml><head><goto div=\"D\"/></head><body><div name=\"D\"><settime inccursorkey=\"1\" "
-        "incdatakey=\"2\" format=\"%H%M\" goto=\"#D\"/></div></body></nivoml>"));
+    Show("D",
+         "<div name=\"D\"><settime inccursorkey=\"1\" incdatakey=\"2\" format=\"%H%M\" "
+         "goto=\"#D\"/></div>");
     dir.Write("nivo_lcd.conf", "TIMEFORMAT=junk\n");
     manager->ApplyDisplaySetting("TIMEFORMAT", "%H:%M");
     EXPECT_EQ(ReadFile(Config()), "TIMEFORMAT=junk\n");
 }
 
 TEST_F(ManagerTest, SignalReloadAppliesTheEditedFileWithoutFiringTheTimers) {
+    FakeWallClock clock(kAfterNoon);
     Start();
-    dir.Write("nivo_lcd.conf", "CONTRAST=3\n");
+    EXPECT_EQ(Panel().Segments().substr(0, 4), "1305");
+    dir.Write("nivo_lcd.conf", "CONTRAST=3\nTIMEFORMAT=%I%M\n");
     manager->ReloadDisplaySettings();
     EXPECT_EQ(Panel().contrast, 3);
+    EXPECT_EQ(Panel().Segments().substr(0, 4), "0105");
     EXPECT_GT(TimerTarget::s_timerQueue.TimeBeforeNextDue(), 1);  // the page's timers still run
 }
 
-TEST_F(ManagerTest, ClockIsSetToTheWantedLocalTimeOnlyWhenThatTimeExists) {
-    Start();
+TEST_F(ManagerTest, SettersAndTheClockSetTheWantedLocalTimeOnlyWhenItExists) {
     FakeWallClock clock(kAfterNoon);
+    Start();
+    int flushMask = 0;
+    Show("T",
+         "<div name=\"T\">Time<settime format=\"%H%M\" inccursorkey=\"1\" incdatakey=\"2\" "
+         "goto=\"#T\"/></div>");
+    Key(2);
+    EXPECT_EQ(Panel().Segments().substr(0, 4), "1405");
+    manager->HandleKey(0, flushMask, "!submit");
+    EXPECT_EQ(DateArgs(), "-s @1796565900\n");  // today, 14:05
+    Show("D",
+         "<div name=\"D\">Date<setdate format=\"%d%m%y\" inccursorkey=\"1\" incdatakey=\"2\" "
+         "goto=\"#D\"/></div>");
+    manager->HandleKey(0, flushMask, "!submit");
+    EXPECT_EQ(DateArgs(), "-s @1796562300\n");  // the time of day is kept
+
     EXPECT_EQ(manager->SetSystemClock("-1", "-1", "-1", "07", "05"), 0);
     EXPECT_EQ(DateArgs(), "-s @1796540700\n");  // today, 07:05
     EXPECT_EQ(manager->SetSystemClock("24", "12", "99", "23", "59"), 0);
     EXPECT_EQ(DateArgs(), "-s @946079940\n");
-
+    EXPECT_EQ(manager->SetSystemClock("01", "01", "38", "00", "00"), 0);
+    EXPECT_EQ(DateArgs(), "-s @2145916800\n");
     EXPECT_EQ(manager->SetSystemClock("31", "02", "25", "10", "00"), -1);
     EXPECT_TRUE(log.Has(5, "NIVO_Manager::SetSystemClock: 31.02.25 10:00 ung\xfcltig"));
-    EXPECT_EQ(DateArgs(), "-s @946079940\n");  // date not run
+    EXPECT_EQ(DateArgs(), "-s @2145916800\n");  // date not run
 
     dir.Write("date.status", "3");
     EXPECT_LT(manager->SetSystemClock("01", "01", "30", "00", "00"), 0);
     EXPECT_TRUE(log.Has(5, "date -s @1893456000"));
+    manager->HandleKey(0, flushMask, "!submit");  // the setter says so
+    manager->GetDisplay().Flush(flushMask);
+    EXPECT_EQ(Panel().Line(0), "Failure    ");
 }
 
 }  // namespace

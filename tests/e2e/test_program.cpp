@@ -1,0 +1,72 @@
+// The program as a user, the web server and the unit's scripts see it: pages and
+// keys, signals and the command line.
+#include "panel/nivo_display.h"
+#include "tests/e2e/e2e_fixture.h"
+
+TEST_F(E2E, BasePageThenAutoswitchAndKeysFollowLinks) {
+    Page("auto",
+         "<nivoml><head><a href=\"@/home.cgi\" key=\"7\" autoswitch=\"1000\"/></head>"
+         "<body><div name=\"A\">Auto page</div></body></nivoml>",
+         "sleep 1");
+    Page("home",
+         "<nivoml><head><a href=\"@/next.cgi\" key=\"1\"/></head><body><div name=\"A\">Home page"
+         "<a href=\"#B\" key=\"2\"/></div><div name=\"B\">Div B</div></body></nivoml>");
+    Page("next", SimplePage("Next page"));
+    StartServer();
+    StartProgram("auto.cgi");
+    ASSERT_TRUE(WaitFor([&] { return Panel().Line(0) == "New request"; }, "base page"));
+    ASSERT_TRUE(WaitForText("Auto page"));
+    ASSERT_TRUE(WaitForText("Home page"));  // by itself, a second later
+    Tap(2);
+    ASSERT_TRUE(WaitForText("Div B"));
+    Tap(1);
+    ASSERT_TRUE(WaitForText("Next page"));
+    EXPECT_EQ(Queries("home").size(), 1u);  // the internal link asked the server nothing
+    EXPECT_EQ(Queries("next"), std::vector<std::string>{kDefaultTail});
+}
+
+TEST_F(E2E, Sigusr1RereadsTheConfigurationAlsoWhileBusySigintShowsOffBadOptionsExit255) {
+    WriteConfig("CONTRAST=4\n");
+    Page("home",
+         "<nivoml><head><a href=\"@/slow.cgi\" key=\"1\"/>"
+         "</head><body><div name=\"A\">Home page</div></body></nivoml>");
+    Page("slow", SimplePage("Slow page"), "sleep 2");
+    StartServer();
+    StartProgram("home.cgi");
+    ASSERT_TRUE(WaitForText("Home page"));
+    auto contrastAsked = [&](const std::string& page, size_t call) {  // "sContrast=N"
+        return Queries(page).at(call).substr(0, 11);
+    };
+    EXPECT_EQ(contrastAsked("home", 0), "sContrast=4");
+
+    WriteConfig("CONTRAST=9\n");  // idle
+    m_program.Signal(SIGUSR1);
+    ASSERT_TRUE(
+        WaitFor([&] { return LogCount("Aktualisiere Displayeinstellungen") == 1; }, "reread"));
+    Tap(1);
+    ASSERT_TRUE(WaitFor([&] { return Queries("slow").size() == 1; }, "slow request"));
+    EXPECT_EQ(contrastAsked("slow", 0), "sContrast=9");
+
+    WriteConfig("CONTRAST=3\n");  // waiting for the slow answer
+    m_program.Signal(SIGUSR1);
+    ASSERT_TRUE(WaitForText("Slow page"));
+    Tap(4);
+    ASSERT_TRUE(WaitForText("Home page"));
+    EXPECT_EQ(contrastAsked("home", 1), "sContrast=3");
+
+    EXPECT_TRUE(ExitedWith(StopProgram(), 0));
+    const PanelPicture panel = Panel();
+    EXPECT_EQ(panel.Segments().substr(4, 3), "0FF");  // "off": O and 0 share one pattern
+    EXPECT_EQ(panel.Text(), std::string(22, ' '));
+    EXPECT_EQ(panel.LedMode(LED_DISPLAY), MODE_ON);
+
+    StartProgram("", {"-x"});
+    int status = 0;
+    ASSERT_TRUE(m_program.WaitExit(5000, status));
+    EXPECT_TRUE(ExitedWith(status, 255));
+    EXPECT_EQ(ReadFile(m_dir.Path("program.log"))
+                  .rfind("Unbekannter Parameter: -x\n"
+                         "nivo_lcd [-h HOMEPAGEPATH] [-c] [-l 0..6]\n",
+                         0),
+              0u);
+}
