@@ -205,3 +205,17 @@ TEST_F(ManagerTest, StatusIndicationsSurviveTheEndOfAnInformationMessage) {
 }
 
 }  // namespace
+
+TEST_F(ManagerTest, AKeyDeviceAtItsEndIsLeftAloneForASecondInsteadOfWakingTheLoop) {
+    const std::string keys = dir.Write("keys.file", "");  // reads end of file at once
+    setenv("NIVO_KEYS_DEVICE", keys.c_str(), 1);
+    Start();
+    Show("A", "<div name=\"A\">Screen A<a href=\"#B\" key=\"1\"/></div><div name=\"B\">B</div>");
+    manager->WaitAndHandle(10);
+    dir.Write("keys.file", std::string("\0\x01", 2));  // a key comes after all
+    manager->WaitAndHandle(10);
+    EXPECT_EQ(Panel().Line(0), "Screen A   ");
+    Hold(1000);
+    EXPECT_EQ(Panel().Line(0), "B          ");
+    EXPECT_EQ(log.Count("NIVO_Manager: Tastenger\xe4t liefert keine Daten (Dateiende)."), 1);
+}
