@@ -95,10 +95,7 @@ class E2E : public ::testing::Test {
 protected:
     void SetUp() override {
         for (int type : {SOCK_STREAM, SOCK_DGRAM}) {  // ports just handed out and taken back
-            FileDescriptor fd(socket(AF_INET, type | SOCK_CLOEXEC, 0));
-            sockaddr_in address = Loopback(0);
-            bind(fd.Get(), reinterpret_cast<sockaddr*>(&address), sizeof address);
-            (type == SOCK_STREAM ? m_port : m_udpPort) = BoundPort(fd.Get());
+            (type == SOCK_STREAM ? m_port : m_udpPort) = BoundPort(BoundSocket(type).Get());
         }
         mkdir(m_dir.Path("site").c_str(), 0755);
         mkfifo(m_dir.Path("keys").c_str(), 0600);

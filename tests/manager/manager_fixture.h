@@ -19,23 +19,12 @@
 #include "util/timer.h"
 #include "util/utilities.h"
 
-// A socket on a free loopback port; a TCP one listens: connections wait in its backlog.
-inline FileDescriptor BindLoopback(int type, uint16_t& port) {
-    FileDescriptor fd(::socket(AF_INET, type | SOCK_CLOEXEC, 0));
-    sockaddr_in address = Loopback(0);
-    EXPECT_EQ(::bind(fd.Get(), reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
-    if (type == SOCK_STREAM) ::listen(fd.Get(), 4);
-    port = static_cast<uint16_t>(BoundPort(fd.Get()));
-    return fd;
-}
-
 class ManagerTest : public ::testing::Test {
 protected:
     ManagerTest() : m_logGuard(&log), m_path(std::getenv("PATH")) {
         s_nowMs = 1000000;
         TimerTarget::s_timerQueue.SetClock([] { return s_nowMs; });
-        uint16_t udpPort = 0;
-        BindLoopback(SOCK_DGRAM, udpPort);  // closed again: free for the manager
+        const int udpPort = BoundPort(BoundSocket(SOCK_DGRAM).Get());  // closed again: free
         const std::string lcd = dir.Write("lcd", "");
         ::mkfifo(dir.Path("keys").c_str(), 0600);
         setenv("NIVO_LCD_DEVICE", lcd.c_str(), 1);
@@ -67,7 +56,8 @@ protected:
         g_sendFailCount = 0;
         manager = std::make_unique<NIVO_Manager>(home);
         ASSERT_TRUE(manager->Init());
-        m_server = BindLoopback(SOCK_STREAM, m_port);
+        m_server = BoundSocket(SOCK_STREAM);
+        m_port = static_cast<uint16_t>(BoundPort(m_server.Get()));
         m_keys = FileDescriptor(::open(dir.Path("keys").c_str(), O_WRONLY | O_NONBLOCK));
     }
     void Advance(int64_t ms) { s_nowMs += ms; }

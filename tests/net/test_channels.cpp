@@ -16,15 +16,6 @@
 
 namespace {
 
-// A socket bound to a free loopback port; listening for a stream socket.
-FileDescriptor BoundSocket(int type) {
-    FileDescriptor fd(socket(AF_INET, type | SOCK_CLOEXEC, 0));
-    sockaddr_in address = Loopback(0);
-    bind(fd.Get(), reinterpret_cast<sockaddr*>(&address), sizeof address);
-    if (type == SOCK_STREAM) listen(fd.Get(), 4);
-    return fd;
-}
-
 bool Ready(int fd, short events = POLLIN) {
     pollfd entry{fd, events, 0};
     return poll(&entry, 1, 5000) > 0 && (entry.revents & events) != 0;

@@ -4,7 +4,11 @@
 #include <netinet/in.h>
 #include <sys/socket.h>
 
+#include <gtest/gtest.h>
+
 #include <cstdint>
+
+#include "util/file_descriptor.h"
 
 inline sockaddr_in Loopback(int port) {
     sockaddr_in address{};
@@ -20,4 +24,14 @@ inline int BoundPort(int fd) {
     socklen_t length = sizeof address;
     getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
     return ntohs(address.sin_port);
+}
+
+// A socket bound to a free loopback port; a stream socket listens, so connections
+// wait in its backlog.
+inline FileDescriptor BoundSocket(int type) {
+    FileDescriptor fd(::socket(AF_INET, type | SOCK_CLOEXEC, 0));
+    sockaddr_in address = Loopback(0);
+    EXPECT_EQ(::bind(fd.Get(), reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    if (type == SOCK_STREAM) ::listen(fd.Get(), 4);
+    return fd;
 }
