@@ -182,6 +182,9 @@ void NIVO_Manager::ApplyDisplaySetting(const std::string& key, const std::string
     if (writable && config.IsDirty()) config.WriteToFile("");
 }
 
+// 64-bit time on every target (-D_TIME_BITS=64 on 32-bit ones): the clock goes past 2038.
+static_assert(sizeof(time_t) >= 8, "time_t must hold dates past 2038");
+
 // `date -s @SECONDS`: the one argument form every `date` reads the same way.
 int NIVO_Manager::SetSystemClock(const std::string& day, const std::string& month,
                                  const std::string& year, const std::string& hour,
@@ -200,8 +203,9 @@ int NIVO_Manager::SetSystemClock(const std::string& day, const std::string& mont
     char asked[64];
     std::snprintf(asked, sizeof asked, "%02d.%02d.%02d %02d:%02d", dd, mm, yy, hh, mi);
 
+    // A unit set today lives in this century: every two-digit year is 20yy.
     struct tm wanted {};
-    wanted.tm_year = (yy > 38 ? 0 : 100) + yy;
+    wanted.tm_year = 100 + yy;
     wanted.tm_mon = mm - 1;
     wanted.tm_mday = dd;
     wanted.tm_hour = hh;

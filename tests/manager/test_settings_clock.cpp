@@ -86,13 +86,14 @@ TEST_F(ManagerTest, SettersAndTheClockSetTheWantedLocalTimeOnlyWhenItExists) {
 
     EXPECT_EQ(manager->SetSystemClock("-1", "-1", "-1", "07", "05"), 0);
     EXPECT_EQ(DateArgs(), "-s @1796540700\n");  // today, 07:05
-    EXPECT_EQ(manager->SetSystemClock("24", "12", "99", "23", "59"), 0);
-    EXPECT_EQ(DateArgs(), "-s @946079940\n");
-    EXPECT_EQ(manager->SetSystemClock("01", "01", "38", "00", "00"), 0);
-    EXPECT_EQ(DateArgs(), "-s @2145916800\n");
+    // Past 2038 on every target, the 32-bit unit included.
+    EXPECT_EQ(manager->SetSystemClock("01", "01", "40", "00", "00"), 0);
+    EXPECT_EQ(DateArgs(), "-s @2208988800\n");
+    EXPECT_EQ(manager->SetSystemClock("31", "12", "99", "23", "59"), 0);
+    EXPECT_EQ(DateArgs(), "-s @4102444740\n");
     EXPECT_EQ(manager->SetSystemClock("31", "02", "25", "10", "00"), -1);
     EXPECT_TRUE(log.Has(5, "NIVO_Manager::SetSystemClock: 31.02.25 10:00 ung\xfcltig"));
-    EXPECT_EQ(DateArgs(), "-s @2145916800\n");  // date not run
+    EXPECT_EQ(DateArgs(), "-s @4102444740\n");  // date not run
 
     dir.Write("date.status", "3");
     EXPECT_LT(manager->SetSystemClock("01", "01", "30", "00", "00"), 0);
