@@ -63,19 +63,27 @@ bool WriteAtomically(const std::string& path, const std::string& content) {
     // A configuration file reached through a symbolic link is replaced where it lives.
     char resolved[PATH_MAX];
     const std::string target = ::realpath(path.c_str(), resolved) ? resolved : path;
+    // A file the program may not write stays as it is, even where the folder would allow a rename.
+    struct stat old {};
+    const bool exists = ::stat(target.c_str(), &old) == 0;
+    if (exists && ::access(target.c_str(), W_OK) != 0) return Fail("cannot write", target, errno);
     std::string temp = target + ".XXXXXX";
     FileDescriptor fd(::mkstemp(&temp[0]));
     if (!fd.IsOpen()) return Fail("cannot create", temp, errno);
-    // Keep the permissions of the file being replaced; a new file gets rw-r--r--.
-    struct stat old {};
-    ::fchmod(fd.Get(), ::stat(target.c_str(), &old) == 0 ? (old.st_mode & 07777) : 0644);
+    auto abandon = [&](const char* what) {
+        const int error = errno;
+        ::unlink(temp.c_str());
+        return Fail(what, target, error);
+    };
+    // The replacement keeps the owner, group and mode of the old file: the web
+    // server's CGI edits it too. A new file belongs to the program's user, rw-r--r--.
+    if (exists && ::fchown(fd.Get(), old.st_uid, old.st_gid) != 0) {
+        return abandon("cannot keep the owner of");
+    }
+    ::fchmod(fd.Get(), exists ? (old.st_mode & 07777) : 0644);
     bool ok = WriteAll(fd.Get(), content) && ::fsync(fd.Get()) == 0 && fd.Reset() &&
               ::rename(temp.c_str(), target.c_str()) == 0;
-    if (!ok) {
-        int error = errno;
-        ::unlink(temp.c_str());
-        return Fail("cannot write", target, error);
-    }
+    if (!ok) return abandon("cannot write");
     SyncFolder(FolderOf(target));
     return true;
 }

@@ -1,7 +1,10 @@
 #include <gtest/gtest.h>
+#include <grp.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <filesystem>
+#include <iostream>
 #include <iterator>
 
 #include "tests/util/temp_dir.h"
@@ -65,4 +68,50 @@ TEST(PropertyMap, SavingReplacesTheFileWhereItLivesAndKeepsItsMode) {
     EXPECT_EQ(fs::status(dir.Path("new.conf")).permissions(), fs::perms(0644));
     // real, link, folder and new: no temporary file is left behind.
     EXPECT_EQ(std::distance(fs::directory_iterator(dir.Path()), fs::directory_iterator()), 4);
+}
+
+// The web server's CGI (uid and gid 33 on Debian) edits the file too: every save
+// keeps its owner, and a file the program may not write is left as it was.
+TEST(PropertyMap, SavingKeepsTheOwnerAndLeavesAFileItMayNotWrite) {
+    TempDir dir;
+    const std::string path = dir.Write("nivo_lcd.conf", "A=1\n", 0664);
+    // Changes A and tries to save: false, one line logged, the file unchanged.
+    auto refused = [&path] {
+        CapturingLogger capture;
+        ScopedLogger installed(&capture);
+        PropertyMap map;
+        map.ReadFromFile(path);
+        map.SetIntValue("A", 2);
+        return !map.WriteToFile("") && capture.Lines().size() == 1 &&
+               capture.Contains("cannot write " + path) && ReadFile(path) == "A=1\n";
+    };
+    if (::chown(path.c_str(), 33, 33) != 0) {
+        std::cout << "not root: owners cannot be changed here, testing a read-only file only\n";
+        ::chmod(path.c_str(), 0444);
+        EXPECT_TRUE(refused());
+        return;
+    }
+    PropertyMap map;
+    ASSERT_TRUE(map.ReadFromFile(path));
+    map.SetIntValue("A", 3);
+    ASSERT_TRUE(map.WriteToFile(""));
+    struct stat info {};
+    ASSERT_EQ(::stat(path.c_str(), &info), 0);
+    EXPECT_EQ(info.st_uid, 33u);
+    EXPECT_EQ(info.st_gid, 33u);
+    EXPECT_EQ(info.st_mode & 07777, 0664u);
+
+    // Another user, with a folder that would let it rename over the file.
+    ::chmod(dir.Path().c_str(), 0777);
+    dir.Write("nivo_lcd.conf", "A=1\n", 0664);
+    const pid_t child = ::fork();
+    if (child == 0) {
+        const bool dropped = ::setgroups(0, nullptr) == 0 && ::setgid(65534) == 0 &&
+                             ::setuid(65534) == 0;
+        ::_exit(dropped && refused() ? 0 : 1);
+    }
+    int status = -1;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    EXPECT_EQ(status, 0);
+    EXPECT_EQ(ReadFile(path), "A=1\n");
 }
