@@ -40,6 +40,7 @@ constexpr int kLeds = 4;
 
 constexpr unsigned char kBlank = 0x20;
 constexpr unsigned char kCursorMark = 0x9F;
+constexpr int kFixedTextLast = 19;
 
 constexpr int kModeOff = 0;
 constexpr int kModeBlinkInv = 1;
@@ -209,17 +210,7 @@ const char* ModeName(int mode) {
 // Terminals speak UTF-8; the panel's characters are ISO-8859-1.
 std::string ToUtf8(const std::string& latin1) {
     std::string out;
-    for (char c : latin1) {
-        auto u = static_cast<unsigned char>(c);
-        if (u < 0x20 || (u >= 0x7F && u < 0xA0)) {
-            out += '?';
-        } else if (u < 0x80) {
-            out += c;
-        } else {
-            out += static_cast<char>(0xC0 | (u >> 6));
-            out += static_cast<char>(0x80 | (u & 0x3F));
-        }
-    }
+    for (char c : latin1) out += PanelGlyph(c);
     return out;
 }
 
@@ -313,6 +304,37 @@ int PanelPicture::SymbolMode(unsigned mask) const {
     for (int bit = 0; bit < kSymbolBits; ++bit)
         if (mask & (1u << bit)) return symbolModes[bit];
     return kModeOff;
+}
+
+bool PanelPicture::FixedTextShown() const {
+    if (cursor >= 0 || fixedText < 1 || fixedText > kFixedTextLast) return false;
+    for (const PanelCell& cell : text)
+        if (cell.mode != kModeOff) return false;
+    return true;
+}
+
+// Glyphs of the device codes that stand for no ISO-8859-1 character of their own,
+// keyed by the character a page writes for them (the form controls' state
+// characters and the please-wait hourglass).
+std::string PanelGlyph(char latin1) {
+    switch (static_cast<unsigned char>(latin1)) {
+        case 0x80:
+            return "\u20AC";  // euro sign
+        case 0x9E:
+            return "\u29D7";  // hourglass (device code 0xA5)
+        case 0xAE:
+            return "\u25C9";  // radio button checked
+        case 0xAF:
+            return "\u2610";  // check box not checked
+        case 0xB1:
+            return "\u2611";  // check box checked (device code 0xB0)
+        default:
+            break;
+    }
+    const auto u = static_cast<unsigned char>(latin1);
+    if (u < 0x20 || (u >= 0x7F && u < 0xA0)) return "?";
+    if (u < 0x80) return std::string(1, latin1);
+    return {static_cast<char>(0xC0 | (u >> 6)), static_cast<char>(0x80 | (u & 0x3F))};
 }
 
 int PanelPicture::LedMode(unsigned mask) const {

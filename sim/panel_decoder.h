@@ -18,7 +18,7 @@
 //
 // Marks: 'b' blink, 'i' blink inverse, '^' cursor on a steady or empty cell,
 // 'B' / 'I' cursor on a blinking / inversely blinking cell, blank otherwise.
-// Characters that a terminal cannot show (controls) appear as '?'.
+// Cells show what the device draws (PanelGlyph); control codes appear as '?'.
 #include <array>
 #include <optional>
 #include <string>
@@ -46,7 +46,16 @@ struct PanelPicture {
     std::string Segments() const;         // 10 characters
     int SymbolMode(unsigned mask) const;  // mode of the lowest bit of mask
     int LedMode(unsigned mask) const;     // mode of the lowest LED of mask
+    // The device shows fixed text fixedText: its index register is set and the
+    // program left the text row blank for it. Index 0 cannot be told from a
+    // register never written, so only 1..19 count.
+    bool FixedTextShown() const;
 };
+
+// A text cell's character as the device draws it, in UTF-8: the form controls'
+// state characters, the hourglass and the euro sign as their glyphs, every other
+// ISO-8859-1 character as itself, control codes as '?'.
+std::string PanelGlyph(char latin1);
 
 // Decodes raw register bytes (shorter input reads as zeros).
 PanelPicture DecodePanel(const std::string& registers);

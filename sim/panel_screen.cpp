@@ -19,33 +19,41 @@ constexpr unsigned kDatePointBits[2] = {8, 9};
 constexpr ScreenStyle kLampColours[kPanelLeds] = {ScreenStyle::LampGreen, ScreenStyle::LampYellow,
                                                   ScreenStyle::LampRed, ScreenStyle::LampBlue};
 
-// The panel's characters are ISO-8859-1; the terminal speaks UTF-8.
-std::string CellToUtf8(char c) {
-    auto u = static_cast<unsigned char>(c);
-    if (u < 0x20 || (u >= 0x7F && u < 0xA0)) return "?";
-    if (u < 0x80) return std::string(1, c);
-    return {static_cast<char>(0xC0 | (u >> 6)), static_cast<char>(0x80 | (u & 0x3F))};
-}
-
 void Add(std::vector<ScreenSpan>& out, int row, int col, std::string text, ScreenStyle style) {
     out.push_back(ScreenSpan{row, col, std::move(text), style});
 }
 
+// The frame points at the cursor cell: 'v' above it on line 1, '^' below it on
+// line 2, so a capture without attributes still shows where the cursor stands.
 void LayoutText(const PanelPicture& picture, bool blinkOn, std::vector<ScreenSpan>& out) {
     const std::string across(kLineCells, 'q');
     Add(out, 0, 0, "l" + across + "k", ScreenStyle::Frame);
     Add(out, 3, 0, "m" + across + "j", ScreenStyle::Frame);
+    const bool fixedText = picture.FixedTextShown();
     for (int line = 0; line < 2; ++line) {
         const int row = 1 + line;
         Add(out, row, 0, "x", ScreenStyle::Frame);
         Add(out, row, kLineCells + 1, "x", ScreenStyle::Frame);
+        if (fixedText) {
+            // The device draws one of its own texts, which the picture cannot know.
+            std::string words =
+                line == 0 ? "fixed text" : "no. " + std::to_string(picture.fixedText);
+            words.resize(kLineCells, ' ');
+            Add(out, row, 1, words, ScreenStyle::FixedText);
+            continue;
+        }
         for (int i = 0; i < kLineCells; ++i) {
             const int cell = line * kLineCells + i;
             const PanelCell& c = picture.text[cell];
-            const std::string shown = ShownInPhase(c.mode, blinkOn) ? CellToUtf8(c.ch) : " ";
+            const std::string shown = ShownInPhase(c.mode, blinkOn) ? PanelGlyph(c.ch) : " ";
             Add(out, row, 1 + i, shown,
                 cell == picture.cursor ? ScreenStyle::Cursor : ScreenStyle::Glass);
         }
+    }
+    if (picture.cursor >= 0) {
+        const bool upper = picture.cursor < kLineCells;
+        Add(out, upper ? 0 : 3, 1 + picture.cursor % kLineCells, upper ? "v" : "^",
+            ScreenStyle::Plain);
     }
 }
 
@@ -78,15 +86,17 @@ void LayoutSegments(const PanelPicture& picture, bool blinkOn, std::vector<Scree
     }
 }
 
+// Lit symbols stand in brackets, so a capture without attributes tells them apart.
 void LayoutSymbols(const PanelPicture& picture, bool blinkOn, std::vector<ScreenSpan>& out) {
     Add(out, kSymbolRow, 0, "symbols", ScreenStyle::Plain);
     for (int half = 0; half < 2; ++half) {
-        int col = 9;
+        int col = 8;
         for (int bit = half * 8; bit < half * 8 + 8; ++bit) {
             const std::string name = kPanelSymbolNames[bit];
             const bool lit = ShownInPhase(picture.symbolModes[bit], blinkOn);
-            Add(out, kSymbolRow + half, col, name, lit ? ScreenStyle::Lit : ScreenStyle::Dark);
-            col += static_cast<int>(name.size()) + 1;
+            Add(out, kSymbolRow + half, col, lit ? "[" + name + "]" : " " + name + " ",
+                lit ? ScreenStyle::Lit : ScreenStyle::Dark);
+            col += static_cast<int>(name.size()) + 2;
         }
     }
 }

@@ -6,13 +6,15 @@
 //   lqqqqqqqqqqqk   (*) POWER     on
 //   xNew requestx   ( ) STATUS_B  off
 //   xin 5 sec.  x   (*) STATUS_A  blink
-//   mqqqqqqqqqqqj   (*) DISPLAY   on
+//   mqq^qqqqqqqqj   (*) DISPLAY   on          '^' / 'v': the cursor cell
 //    _   _     _   _      _   _   _   _   _   _
 //   | | |_| . |_| | |    |_| |_|.|_| |_|.|_| |_|
 //   |_| |_| . |_| |_|    |_| |_|.|_| |_|.|_| |_|
-//   symbols  ALERT MAIL ETHERNET HOUSE RADIO BATT_S1 BATT_S2 BATT_S3 BATT_S4
-//            DATE_P1 DATE_P2 COLON TIME AM PM DATE
+//   symbols [ALERT] MAIL  ETHERNET  HOUSE  BATT_S1  ...     [lit], unlit plain
+//           DATE_P1  DATE_P2  BATT_S4 [COLON][TIME] AM  PM [DATE]
 //   contrast 8  brightness 10  fixed text 0
+//
+// While the device shows a fixed text, the glass reads "fixed text" / "no. N".
 #include <string>
 #include <vector>
 
@@ -24,6 +26,7 @@ enum class ScreenStyle {
     Glass,      // a text cell on the LCD glass
     Segment,    // a seven-segment glyph, the colon or a date point shown in this phase
     Cursor,     // the text cell under the cursor mark
+    FixedText,  // the stand-in for a fixed text of the device
     Lit,        // a symbol shown in this phase
     Dark,       // a symbol not shown
     LampGreen,  // lit lamps, by the colour of their LED

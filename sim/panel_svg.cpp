@@ -13,6 +13,8 @@ constexpr const char* kGlassLit = "#c9dd8f";   // backlight on
 constexpr const char* kGlassDark = "#a3ad91";  // backlight off
 constexpr const char* kGhostOpacity = "0.07";  // unlit parts stay faintly visible, as on glass
 constexpr const char* kFont = "DejaVu Sans Mono, Consolas, monospace";
+constexpr const char* kBezelInk = "#d4d8dc";    // labels on the bezel
+constexpr const char* kBezelFaint = "#8d9399";  // their second lines
 
 // Text cells
 constexpr int kCellX = 58;
@@ -146,8 +148,36 @@ std::string Digit(const PanelPicture& picture, int cell) {
     return out + "</g>\n";
 }
 
+// The device's own glyphs for the form controls' state characters and the
+// hourglass, drawn as shapes in a cell at x, y (no font has them all); "" for
+// characters that the font draws.
+std::string GlyphShapes(char latin1, int x, int y) {
+    const std::string line =
+        "fill=\"none\" stroke=\"" + std::string(kInk) + "\" stroke-width=\"2.5\"";
+    const std::string box = "<rect x=\"" + std::to_string(x + 10) + "\" y=\"" +
+                            std::to_string(y + 7) + "\" width=\"20\" height=\"20\" " + line + "/>";
+    auto at = [&](int dx, int dy) { return Num(x + dx) + "," + Num(y + dy); };
+    switch (static_cast<unsigned char>(latin1)) {
+        case 0xAF:  // check box not checked
+            return box;
+        case 0xB1:  // check box checked
+            return box + "<polyline points=\"" + at(13, 17) + " " + at(18, 23) + " " + at(27, 10) +
+                   "\" " + line + "/>";
+        case 0xAE:  // radio button checked
+            return "<circle cx=\"" + Num(x + 20) + "\" cy=\"" + Num(y + 17) + "\" r=\"10\" " +
+                   line + "/><circle cx=\"" + Num(x + 20) + "\" cy=\"" + Num(y + 17) +
+                   "\" r=\"5\"/>";
+        case 0x9E:  // hourglass
+            return "<polygon points=\"" + at(11, 5) + " " + at(29, 5) + " " + at(21, 17) + " " +
+                   at(29, 29) + " " + at(11, 29) + " " + at(19, 17) + "\"/>";
+        default:
+            return "";
+    }
+}
+
 std::string TextCells(const PanelPicture& picture) {
     std::string out;
+    const bool fixedText = picture.FixedTextShown();
     for (int cell = 0; cell < 22; ++cell) {
         const int x = kCellX + (cell % 11) * kCellPitch;
         const int y = kCellY[cell / 11];
@@ -155,7 +185,10 @@ std::string TextCells(const PanelPicture& picture) {
                std::to_string(kCellWidth) + "\" height=\"" + std::to_string(kCellHeight) +
                "\" fill=\"" + kInk + "\" opacity=\"0.05\"/>";
         const PanelCell& c = picture.text[cell];
-        if (c.mode != 0 && c.ch != ' ') {
+        const std::string shapes = GlyphShapes(c.ch, x, y);
+        if (c.mode != 0 && !shapes.empty()) {
+            out += OpenModeGroup("cell-" + std::to_string(cell), c.mode) + shapes + "</g>";
+        } else if (c.mode != 0 && c.ch != ' ') {
             out += OpenModeGroup("", c.mode);
             out += "<text id=\"cell-" + std::to_string(cell) + "\" class=\"" +
                    PanelModeName(c.mode) + "\" x=\"" + std::to_string(x + kCellWidth / 2) +
@@ -167,6 +200,17 @@ std::string TextCells(const PanelPicture& picture) {
                    std::to_string(kCellWidth - 4) + "\" height=\"3\" fill=\"" + kInk + "\"/>";
         }
         out += "\n";
+    }
+    if (fixedText) {
+        // The device draws one of its own texts; the picture can only name it.
+        out += "<g id=\"fixed-text\"><rect x=\"" + std::to_string(kCellX) + "\" y=\"" +
+               std::to_string(kCellY[0]) + "\" width=\"" +
+               std::to_string(10 * kCellPitch + kCellWidth) + "\" height=\"" +
+               std::to_string(kCellY[1] + kCellHeight - kCellY[0]) + "\" fill=\"none\" stroke=\"" +
+               kInk +
+               "\" stroke-dasharray=\"6 4\"/><text x=\"298\" y=\"212\" font-style=\"italic\">"
+               "fixed text " +
+               std::to_string(picture.fixedText) + "</text></g>\n";
     }
     return out;
 }
@@ -229,24 +273,49 @@ std::string Symbols(const PanelPicture& picture, const char* glass) {
     return out;
 }
 
+// What each LED tells, under its name.
+constexpr const char* kLedLabels[kPanelLeds][2] = {{"Power", "supply"},
+                                                   {"Status B", "device, service"},
+                                                   {"Status A", "alarm"},
+                                                   {"Display", "backlight"}};
+
 std::string Leds(const PanelPicture& picture) {
     std::string out;
     for (int i = 0; i < kPanelLeds; ++i) {
-        const int cx = 60 + 80 * i;
+        const std::string cx = std::to_string(52 + 78 * i);
         const std::string name = kPanelLedNames[i];
-        out += "<circle cx=\"" + std::to_string(cx) + "\" cy=\"280\" r=\"8\" fill=\"#55595e\"/>";
+        out += "<circle cx=\"" + cx + "\" cy=\"274\" r=\"8\" fill=\"#55595e\"/>";
         const int mode = picture.ledModes[i];
         if (mode != 0) {
             out += OpenModeGroup("led-" + name, mode);
-            out += "<circle cx=\"" + std::to_string(cx) + "\" cy=\"280\" r=\"8\" fill=\"" +
-                   kLedColours[i] + "\"/><circle cx=\"" + std::to_string(cx) +
-                   "\" cy=\"280\" r=\"13\" fill=\"" + kLedColours[i] + "\" opacity=\"0.3\"/></g>";
+            out += "<circle cx=\"" + cx + "\" cy=\"274\" r=\"8\" fill=\"" + kLedColours[i] +
+                   "\"/><circle cx=\"" + cx + "\" cy=\"274\" r=\"13\" fill=\"" + kLedColours[i] +
+                   "\" opacity=\"0.3\"/></g>";
         } else {
             out += "<g id=\"led-" + name + "\" class=\"off\"/>";
         }
-        out += "<text x=\"" + std::to_string(cx) +
-               "\" y=\"308\" font-size=\"11\" text-anchor=\"middle\" fill=\"#c8ccd0\">" + name +
-               "</text>\n";
+        out += "<text x=\"" + cx + "\" y=\"302\" font-size=\"12\" text-anchor=\"middle\" fill=\"" +
+               kBezelInk + "\">" + kLedLabels[i][0] + "</text><text x=\"" + cx +
+               "\" y=\"316\" font-size=\"10\" text-anchor=\"middle\" fill=\"" + kBezelFaint +
+               "\">" + kLedLabels[i][1] + "</text>\n";
+    }
+    return out;
+}
+
+// The three keys, each with the key code a page binds it by.
+std::string Keys() {
+    std::string out;
+    for (int k = 0; k < 3; ++k) {
+        const int x = 392 + 66 * k;
+        const std::string cx = std::to_string(x + 24);
+        out += "<g id=\"key-" + std::to_string(k + 1) + "\"><rect x=\"" + std::to_string(x) +
+               "\" y=\"258\" width=\"48\" height=\"32\" rx=\"7\" fill=\"#50565c\" "
+               "stroke=\"#1e2226\" stroke-width=\"2\"/><text x=\"" +
+               cx +
+               "\" y=\"281\" font-size=\"17\" font-weight=\"bold\" text-anchor=\"middle\" fill=\"" +
+               kBezelInk + "\">" + std::to_string(k + 1) + "</text><text x=\"" + cx +
+               "\" y=\"310\" font-size=\"10\" text-anchor=\"middle\" fill=\"" + kBezelFaint +
+               "\">key=\"" + std::to_string(1 << k) + "\"</text></g>\n";
     }
     return out;
 }
@@ -260,6 +329,10 @@ std::string RenderPanelSvg(const PanelPicture& picture) {
            "\" height=\"" + std::to_string(kHeight) + "\" viewBox=\"0 0 " + std::to_string(kWidth) +
            " " + std::to_string(kHeight) + "\" font-family=\"" + kFont + "\">\n";
     out += "<title>nivo panel</title>\n";
+    // Register values a reader may want, kept off the picture.
+    out += "<desc id=\"settings\">contrast " + std::to_string(picture.contrast) + "  brightness " +
+           std::to_string(picture.brightness) + "  fixed text " +
+           std::to_string(picture.fixedText) + "</desc>\n";
     out += "<rect width=\"" + std::to_string(kWidth) + "\" height=\"" + std::to_string(kHeight) +
            "\" rx=\"16\" fill=\"#33383d\"/>\n";
     out += "<rect x=\"24\" y=\"24\" width=\"552\" height=\"222\" rx=\"6\" fill=\"" +
@@ -270,11 +343,7 @@ std::string RenderPanelSvg(const PanelPicture& picture) {
     out += "<g font-size=\"28\" text-anchor=\"middle\">\n" + TextCells(picture) + "</g>\n";
     out += "</g>\n";
     out += Leds(picture);
-    out +=
-        "<text id=\"settings\" x=\"576\" y=\"284\" font-size=\"10\" text-anchor=\"end\" "
-        "fill=\"#c8ccd0\">contrast " +
-        std::to_string(picture.contrast) + "  brightness " + std::to_string(picture.brightness) +
-        "  fixed text " + std::to_string(picture.fixedText) + "</text>\n";
+    out += Keys();
     out += "</svg>\n";
     return out;
 }

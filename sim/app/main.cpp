@@ -13,12 +13,16 @@
 #include "sim/app/panel_terminal.h"
 #include "sim/panel_decoder.h"
 #include "sim/panel_svg.h"
+#include "util/version.h"
 
 namespace {
 
 const char* const kUsage =
     "usage: nivo-panel [--lcd FILE] [--keys FIFO] [--udp-port PORT]\n"
     "                  [--snapshot | --svg FILE | --script FILE]\n"
+    "       nivo-panel --help | --version\n"
+    "Shows the front panel that nivo_lcd draws into FILE, presses its keys and sends\n"
+    "it notifications.\n"
     "  --lcd FILE       the LCD register file (NIVO_LCD_DEVICE, else ./nivo_lcd.reg),\n"
     "                   created empty when missing\n"
     "  --keys FIFO      the key FIFO (NIVO_KEYS_DEVICE, else ./nivo_keys.fifo),\n"
@@ -29,6 +33,8 @@ const char* const kUsage =
     "  --script FILE    run commands from FILE (- for standard input) instead of the terminal:\n"
     "                   key BITS [HOLD_MS], press BITS, release, udp TEXT, wait MS,\n"
     "                   waitfor TEXT [MS], snapshot, quit\n"
+    "  --help           print this text and exit\n"
+    "  --version        print the version and exit\n"
     "Without these the panel is shown live in the terminal; keys are listed there.\n"
     "Exit status: 0 done, 1 a snapshot or script command failed, 2 wrong usage or\n"
     "files that cannot be used; 128+N after signal N in the terminal.\n";
@@ -131,8 +137,17 @@ int ShowPicture(const Options& options) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    const std::vector<std::string> args(argv + 1, argv + argc);
+    if (args.size() == 1 && (args[0] == "--help" || args[0] == "-h")) {
+        std::cout << kUsage;
+        return 0;
+    }
+    if (args.size() == 1 && args[0] == "--version") {
+        std::cout << "nivo-panel " << kNivoVersion << "\n";
+        return 0;
+    }
     Options options;
-    if (!ParseOptions(std::vector<std::string>(argv + 1, argv + argc), options)) {
+    if (!ParseOptions(args, options)) {
         std::cerr << kUsage;
         return 2;
     }

@@ -119,6 +119,8 @@ chtype Attributes(ScreenStyle style) {
             return Colour(kGlassPair, A_REVERSE);
         case ScreenStyle::Cursor:
             return Colour(kGlassPair, A_REVERSE) | A_UNDERLINE | A_BOLD;
+        case ScreenStyle::FixedText:
+            return Colour(kGlassPair, A_REVERSE) | A_DIM;
         case ScreenStyle::Segment:
             return Colour(kSegmentPair, 0) | A_BOLD;
         case ScreenStyle::Lit:
@@ -204,6 +206,10 @@ constexpr Notification kNotifications[] = {
     {'n', "new device", "WAVD\nNEW_DEVICE=1"},
     {'i', "install mode", "WAVD\nINSTALL_MODE=true"},
     {'I', "install mode off", "WAVD\nINSTALL_MODE=false"},
+    {'v', "service due", "WAVD\nSERVICE=1"},
+    {'V', "service done", "WAVD\nSERVICE=0"},
+    {'l', "alarm state", "WAVD\nALARM=true"},
+    {'L', "alarm over", "WAVD\nALARM=false"},
 };
 
 // The datagram's text on one line, as the status line shows it.

@@ -27,6 +27,7 @@ std::string DrawSamplePanel(const TempDir& dir) {
     display.WriteText("Men\xFC R&D", MODE_ON, 0);
     display.WriteText("AB", MODE_BLINK, 11);
     display.WriteText("C", MODE_BLINK_INV, 14);
+    display.WriteText("\xB1\xAF\xAE\x9E", MODE_ON, 18);  // check boxes, radio button, hourglass
     display.SetCursor(13);
     display.WriteSegText("1230", MODE_ON, 0);
     display.WriteSegText("24", MODE_BLINK, 4);
@@ -75,6 +76,11 @@ TEST(PanelSvg, ShowsTheDevicesDigitsTextSymbolsAndLeds) {
     for (int cell : {3, 4, 6})
         cells += FindId(svg, "cell-" + std::to_string(cell)).getText().value_or("-");
     EXPECT_EQ(cells, "\xFC-&");
+    // The device's own glyphs are shapes: only the checked box carries a tick.
+    EXPECT_FALSE(FindId(svg, "cell-18").getChildNode("polyline").isEmpty());
+    EXPECT_TRUE(FindId(svg, "cell-19").getChildNode("polyline").isEmpty());
+    EXPECT_FALSE(FindId(svg, "cell-19").getChildNode("rect").isEmpty());
+    EXPECT_TRUE(FindId(svg, "fixed-text").isEmpty());
     auto at = [&](const char* id, const char* name) { return std::stoi(Attribute(svg, id, name)); };
     EXPECT_GT(at("cell-11", "y"), at("cell-0", "y"));
     EXPECT_TRUE(at("cursor", "x") > at("cell-12", "x") && at("cursor", "x") < at("cell-14", "x"));
@@ -88,18 +94,47 @@ TEST(PanelSvg, ShowsTheDevicesDigitsTextSymbolsAndLeds) {
     EXPECT_EQ(classes, "blink_inv on off blink off ");
 }
 
+// What a terminal capture without attributes shows: rows of plain characters.
+std::vector<std::string> Capture(const PanelPicture& picture, bool phase) {
+    std::vector<std::vector<std::string>> grid(kPanelScreenRows, std::vector<std::string>(80, " "));
+    for (const ScreenSpan& span : LayoutPanel(picture, phase)) {
+        int col = span.col;
+        for (size_t i = 0; i < span.text.size(); ++col) {  // one UTF-8 character a column
+            size_t length = 1;
+            while (i + length < span.text.size() && (span.text[i + length] & 0xC0) == 0x80)
+                ++length;
+            grid[span.row][col] = span.text.substr(i, length);
+            i += length;
+        }
+    }
+    std::vector<std::string> rows;
+    for (const auto& row : grid) {
+        std::string text;
+        for (const std::string& c : row) text += c;
+        rows.push_back(text.substr(0, text.find_last_not_of(' ') + 1));
+    }
+    return rows;
+}
+
 TEST(PanelScreen, BlinkingCellsTakeTurnsAndDigitsAreSegmentGlyphs) {
     TempDir dir;
     const PanelPicture picture = *DecodePanelFile(DrawSamplePanel(dir));
     for (bool phase : {true, false}) {
-        std::string line2;
-        for (const ScreenSpan& span : LayoutPanel(picture, phase)) {
-            if (span.row != 2 || span.col < 1 || span.col > 11) continue;
-            line2 += span.style == ScreenStyle::Cursor ? "_" : span.text;
-        }
-        EXPECT_EQ(line2, phase ? "AB_        " : "  _C       ");
+        const std::vector<std::string> rows = Capture(picture, phase);
+        EXPECT_EQ(rows[2].substr(0, 21), phase ? "xAB     \u2611\u2610\u25C9\u29D7x"
+                                               : "x   C   \u2611\u2610\u25C9\u29D7x");
+        EXPECT_EQ(rows[3].substr(0, 13), "mqq^qqqqqqqqj");  // the cursor under cell 13
+        // Lit symbols stand in brackets: HOUSE blinks, MAIL blinks inversely.
+        EXPECT_EQ(rows[9].substr(0, 38), phase ? "symbols [ALERT] MAIL  ETHERNET [HOUSE]"
+                                               : "symbols [ALERT][MAIL] ETHERNET  HOUSE ");
     }
     EXPECT_EQ(SegmentGlyph(0x5B), (std::vector<std::string>{" _ ", " _|", "|_ "}));
+
+    // A fixed text on show is named in the glass.
+    PanelPicture fixed;
+    fixed.fixedText = 12;
+    const std::vector<std::string> rows = Capture(fixed, true);
+    EXPECT_EQ(rows[1].substr(0, 13) + rows[2].substr(0, 13), "xfixed text xxno. 12     x");
 }
 
 #ifdef NIVO_PANEL
@@ -145,6 +180,10 @@ TEST(NivoPanel, SnapshotAndSvgShowTheRegisterFile) {
     EXPECT_EQ(RunPanel("--snapshot --lcd " + dir.Path(), output), 1);  // opens, cannot be read
     EXPECT_EQ(RunPanel("--snapshot --script x", output), 2);
     EXPECT_EQ(RunPanel("--snapshot --udp-port 0", output), 2);
+    EXPECT_EQ(RunPanel("--version", output), 0);
+    EXPECT_EQ(output.rfind("nivo-panel ", 0), 0u) << output;
+    EXPECT_EQ(RunPanel("--help", output), 0);
+    EXPECT_NE(output.find("--script FILE"), std::string::npos) << output;
 }
 
 TEST(NivoPanel, ScriptPressesKeysSendsNotificationsAndWaitsForText) {

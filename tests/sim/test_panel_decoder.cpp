@@ -30,7 +30,8 @@ struct Registers {
 TEST(PanelDecoder, PictureShowsTextMarksSegmentsSymbolsLedsAndSettings) {
     Registers r;
     r.Text(0, 0, "New \x82nd").Text(2, 4, "\x82nd").Text(2, 7, "x").Text(0, 11, "in 5 sec.");
-    r.Text(2, 5, "\x9F").Text(3, 5, "\x9F");  // cursor on the blinking 'n'
+    r.Text(0, 9, "\xAF\x9D").Text(0, 20, "\xB0\xA5");  // the device's own glyphs
+    r.Text(2, 5, "\x9F").Text(3, 5, "\x9F");           // cursor on the blinking 'n'
     const unsigned char fonts[10] = {0x06, 0x5B, 0x4F, 0x3F, 0x3F, 0x7D, 0x06, 0x5B, 0x5B, 0x7D};
     for (int i = 0; i < 10; ++i) r.Segment(i == 9 ? 2 : 0, i, fonts[i]);
     for (int i = 0; i < 4; ++i) r.Segment(2, i, fonts[i]);
@@ -39,9 +40,9 @@ TEST(PanelDecoder, PictureShowsTextMarksSegmentsSymbolsLedsAndSettings) {
 
     EXPECT_EQ(RenderPanel(DecodePanel(r.bytes)),
               "+-----------+\n"
-              "|New \xC3\xA4ndx   |\n"
+              "|New \xC3\xA4ndx \u2610\u20AC|\n"
               ":    bBbi   :\n"
-              "|in 5 sec.  |\n"
+              "|in 5 sec.\u2611\u29D7|\n"
               "+-----------+\n"
               "segments [1230 061226]\n"
               "         :bbbb      i:\n"
@@ -52,6 +53,13 @@ TEST(PanelDecoder, PictureShowsTextMarksSegmentsSymbolsLedsAndSettings) {
     EXPECT_EQ(RenderPanel(DecodePanel("")),  // bytes never written: nothing shown
               "+-----------+\n|           |\n|           |\n+-----------+\nsegments [           ]\n"
               "symbols  -\nleds     -\ncontrast 0  brightness 0  fixed text 0\n");
+
+    // A fixed text shows while the text row is blank; index 0 is a register never written.
+    std::string fixed(0x101, '\0');
+    fixed[0x100] = 3;
+    EXPECT_TRUE(DecodePanel(fixed).FixedTextShown());
+    EXPECT_FALSE(DecodePanel(r.bytes).FixedTextShown());
+    EXPECT_FALSE(DecodePanel("").FixedTextShown());
 }
 
 }  // namespace
