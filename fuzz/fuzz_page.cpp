@@ -1,7 +1,8 @@
 // Feeds arbitrary bytes through the whole document model: parse, build, show
 // and draw every div, ask for every key and a few element timers, then drive
 // each div's form and setter. The input is the page, optionally followed by a
-// NUL byte and one byte per form or setter command.
+// NUL byte and one byte per form or setter command. The page checker's findings
+// are gathered for every page too, also for the ones the program rejects.
 #include <algorithm>
 #include <cstdint>
 #include <cstdlib>
@@ -16,6 +17,8 @@
 #include "markup/nivoml_mainobj.h"
 #include "markup/nivoml_setdatetimeobj.h"
 #include "panel/nivo_display.h"
+#include "tools/page_lint.h"
+#include "util/xml_node.h"
 
 namespace {
 
@@ -70,6 +73,17 @@ void Play(NIVOML_MAINOBJ& root, const std::string& commands, NIVO_Display& displ
     }
 }
 
+// Every finding of the checker, with its position, as the checker makes them.
+void Lint(const std::string& page, NIVOML_MAINOBJ* root) {
+    CheckEncoding(page);
+    const XMLPositions positions(page);
+    int line = 0;
+    int column = 0;
+    for (const PageFinding& finding : LintPage(page, root)) {
+        positions.Locate(finding.offset, line, column);
+    }
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -81,9 +95,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string input(reinterpret_cast<const char*>(data), size);
     const size_t split = std::min(input.find('\0'), input.size());
     const std::string commands = split < input.size() ? input.substr(split + 1, 64) : "";
-    NivomlDocument document(input.substr(0, split));
-    if (!document.IsOk() || !document.Build() || !document.GetRoot()) return 0;
+    const std::string page = input.substr(0, split);
+    NivomlDocument document(page);
+    if (!document.IsOk()) return 0;
+    if (!document.Build() || !document.GetRoot()) {
+        Lint(page, nullptr);
+        return 0;
+    }
     NIVOML_MAINOBJ& root = *document.GetRoot();
+    Lint(page, &root);
 
     std::vector<std::string> names{""};
     if (NIVOML_BODY* body = root.GetBody()) {

@@ -79,6 +79,7 @@ bool CreateFromNivoml(XMLNode& node, std::unique_ptr<NIVOML_BASEOBJ>& out, int& 
         if (tag == "div") position = 0;
         return false;
     }
+    element->SetSourceOffset(node.getOffset());
     AdvancePosition(*element, position);
     out = std::move(element);
     return true;
@@ -100,6 +101,7 @@ bool ParseText(XMLNode& parent, std::unique_ptr<NIVOML_BASEOBJ>& out, int& textI
         Logger::Log(Logger::Error, "ParseText fehlgeschlagen!");
         return false;
     }
+    text->SetSourceOffset(parent.getTextOffset(textIndex));
     ++textIndex;
     AddCells(position, static_cast<long long>(text->GetText().size()));
     if (position > kCells) {

@@ -29,6 +29,9 @@ public:
     std::string GetName() const { return m_name; }
     void SetMode(DisplayMode mode) { m_mode = mode; }
     DisplayMode GetMode() const { return m_mode; }
+    // Where the page wrote the element (XMLNode::getOffset), for the page checker; -1 unknown.
+    long GetSourceOffset() const { return m_sourceOffset; }
+    void SetSourceOffset(long offset) { m_sourceOffset = offset; }
 
     // Highest id handed out before the counter wraps to 1; keeps element
     // timer ids (1000 + id) inside the manager's cookie range.
@@ -40,6 +43,7 @@ protected:
 
 private:
     int m_id;
+    long m_sourceOffset = -1;
 };
 
 class NIVOML_BASELISTOBJ : public NIVOML_BASEOBJ {

@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -13,10 +14,13 @@
 #include "util/logger.h"
 
 namespace {
-// Far above any page the unit would serve; keeps /dev/zero or a stray image from eating memory.
-constexpr size_t kMaxPageBytes = 4 << 20;
+class SilentLogger : public Logger {
+protected:
+    void Write(LogLevel, const std::string&) override {}
+};
 
-// Reads the page into text; on failure returns why.
+// Reads the page into text, one byte past what the unit would take (so /dev/zero
+// ends too); on failure returns why.
 std::string ReadPage(const std::string& path, std::string& text) {
     FileDescriptor owned;
     int fd = STDIN_FILENO;
@@ -34,7 +38,10 @@ std::string ReadPage(const std::string& path, std::string& text) {
         if (n < 0) return std::strerror(errno);
         if (n == 0) return "";
         text.append(buffer, static_cast<size_t>(n));
-        if (text.size() > kMaxPageBytes) return "larger than 4 MiB, not a page";
+        if (text.size() > kPageCheckMaxPage) {
+            text.resize(kPageCheckMaxPage + 1);
+            return "";
+        }
     }
 }
 
@@ -71,20 +78,36 @@ int main(int argc, char** argv) {
     if (!ParsePageCheckArgs(std::vector<std::string>(argv + 1, argv + argc), options, std::cerr)) {
         return 2;
     }
-    ConsoleLogger logger;
-    logger.SetLevel(static_cast<Logger::LogLevel>(options.level));
-    ScopedLogger installed(&logger);
-
-    std::string page;
-    const std::string failure = ReadPage(options.pagePath, page);
-    if (!failure.empty()) {
-        std::cerr << "nivoml-check: cannot read " << options.pagePath << ": " << failure << "\n";
-        return 2;
+    if (options.help || options.version) {
+        std::cout << (options.help ? kPageCheckUsage : kPageCheckVersion)
+                  << (options.help ? "" : "\n");
+        return 0;
     }
+    // The program's own log only when asked for: findings say it in English.
+    ConsoleLogger console;
+    SilentLogger silent;
+    console.SetLevel(static_cast<Logger::LogLevel>(std::max(options.level, 0)));
+    ScopedLogger installed(options.level < 0 ? static_cast<Logger*>(&silent) : &console);
+
     DeviceFile device;
     if (device.Path().empty()) {
         std::cerr << "nivoml-check: cannot create a temporary register file\n";
         return 2;
     }
-    return RunPageCheck(options, page, device.Path(), std::cout);
+    int status = 0;
+    for (const std::string& path : options.pagePaths) {
+        if (options.pagePaths.size() > 1 && !options.lint) std::cout << "==> " << path << " <==\n";
+        std::string page;
+        const std::string failure = ReadPage(path, page);
+        if (!failure.empty()) {
+            std::cout.flush();
+            std::cerr << "nivoml-check: cannot read " << path << ": " << failure << "\n";
+            status = 2;
+            continue;
+        }
+        const int result =
+            RunPageCheck(options, path == "-" ? "<stdin>" : path, page, device.Path(), std::cout);
+        status = std::max(status, result);
+    }
+    return status;
 }

@@ -11,6 +11,7 @@
 #include "markup/nivoml_a.h"
 #include "markup/nivoml_body.h"
 #include "markup/nivoml_div.h"
+#include "markup/nivoml_document.h"
 #include "markup/nivoml_form.h"
 #include "markup/nivoml_formobj.h"
 #include "markup/nivoml_head.h"
@@ -83,10 +84,31 @@ std::unique_ptr<NIVOML_BASEOBJ> BuildAlone(XMLNode& node) {
     return element;
 }
 
+// Deeper than the program builds; iterative, as hostile pages nest deeply.
+bool TooDeep(const XMLNode& root) {
+    std::vector<std::pair<XMLNode, int>> pending{{root, 1}};
+    while (!pending.empty()) {
+        auto [node, depth] = std::move(pending.back());
+        pending.pop_back();
+        if (depth > NivomlDocument::kMaxDepth) return true;
+        for (int i = 0; i < node.nElement(); ++i) {
+            XMLNode::Contents item = node.enumContents(i);
+            if (item.type == eNodeChild) pending.emplace_back(item.child, depth + 1);
+        }
+    }
+    return false;
+}
+
+struct TextRun {
+    std::string text;
+    long offset;
+};
+
 // The text runs of a head or div as written, leaving out those inside dropped elements.
 struct Scope {
     std::string where;  // "head", "div NAME"
-    std::vector<std::string> texts;
+    long offset = -1;
+    std::vector<TextRun> texts;
     std::vector<std::string> settingsDivs;  // sDivname of its DISPLAY_SETTING forms
 };
 
@@ -104,148 +126,211 @@ std::string SettingsDiv(XMLNode& form) {
 
 class PageLint {
 public:
-    explicit PageLint(NIVOML_MAINOBJ& root) : m_root(root) {}
+    explicit PageLint(NIVOML_MAINOBJ* root) : m_root(root) {}
 
-    // The findings in page order: head, body, then the divs as written.
-    std::vector<std::string> Run(const std::string& pageText);
+    std::vector<PageFinding> Run(const std::string& pageText);
 
 private:
-    void Add(const std::string& where, const std::string& what) {
-        m_order.emplace(where, m_order.size());
-        m_findings.emplace_back(m_order[where], where + ": " + what);
+    void Add(long offset, bool error, const std::string& what) {
+        PageFinding finding;
+        finding.offset = offset;
+        finding.error = error;
+        finding.message = what;
+        m_findings.push_back(std::move(finding));
     }
-    void CheckDroppedElements(XMLNode& node, Scope& scope);
+    void Add(const NIVOML_BASEOBJ& element, bool error, const std::string& what) {
+        Add(element.GetSourceOffset(), error, what);
+    }
+    void CheckContents(XMLNode& node, Scope& scope);
     void CheckBody(XMLNode& body, std::vector<Scope>& divScopes);
-    void CheckPlacement(const NIVOML_BASELISTOBJ& container, bool direct,
-                        const std::string& where, int& textCount);
-    void CheckLinks(const NIVOML_BASELISTOBJ& container, const std::string& where,
-                    bool inDiv);
-    void CheckStart();
+    void ExplainRejection(XMLNode& xml);
+    void CheckPlacement(const NIVOML_BASELISTOBJ& container, bool direct, int& textCount);
+    void CheckLinks(const NIVOML_BASELISTOBJ& container, bool inDiv);
+    void CheckStart(XMLNode& headXml);
     void CheckDiv(NIVOML_DIV& div, const Scope& scope);
-    void CheckForms(NIVOML_DIV& div, const std::string& where);
+    void CheckForms(NIVOML_DIV& div);
     void CheckReach();
     bool IsDiv(const std::string& name) const { return m_exits.count(name) > 0; }
 
-    NIVOML_MAINOBJ& m_root;
-    std::map<std::string, size_t> m_order;  // where -> place in the page
-    std::vector<std::pair<size_t, std::string>> m_findings;
+    NIVOML_MAINOBJ* m_root;
+    std::vector<PageFinding> m_findings;
     std::vector<NIVOML_DIV*> m_divs;
     std::map<std::string, std::set<std::string>> m_exits;  // div -> divs it leads to
     std::string m_start;
 };
 
-void PageLint::CheckDroppedElements(XMLNode& node, Scope& scope) {
+void PageLint::CheckContents(XMLNode& node, Scope& scope) {
+    int run = 0;
     for (int i = 0; i < node.nElement(); ++i) {
         XMLNode::Contents item = node.enumContents(i);
-        if (item.type == eNodeText) scope.texts.push_back(item.text);
+        if (item.type == eNodeText) {
+            long offset = node.getTextOffset(run++);
+            if (offset < 0) offset = node.getOffset();
+            scope.texts.push_back({item.text, offset});
+            CheckTextRun(item.text, offset, m_findings);
+        }
         if (item.type != eNodeChild) continue;
+        CheckAttributes(item.child, m_findings);
         std::unique_ptr<NIVOML_BASEOBJ> element = BuildAlone(item.child);
         if (!element) {
-            Add(scope.where, Describe(item.child) + " is dropped: the program cannot use it");
+            Add(item.child.getOffset(), true,
+                Describe(item.child) + ": the program drops it, so nothing of it shows: " +
+                    WhyDropped(item.child));
             continue;
+        }
+        if (element->GetName() == "leds") {
+            Add(item.child.getOffset(), false,
+                "<leds>: the status display sets LED_POWER, LED_STATUS_A and LED_STATUS_B after "
+                "every draw of a page, so the panel never shows what this element asks; show "
+                "the state as text and leave the element out");
         }
         if (std::string div = SettingsDiv(item.child); !div.empty()) {
             scope.settingsDivs.push_back(div);
         }
         // Only containers that took content read their children (an input's text is ignored).
         auto* container = dynamic_cast<NIVOML_BASELISTOBJ*>(element.get());
-        if (container && !container->Children().empty()) CheckDroppedElements(item.child, scope);
+        if (container && !container->Children().empty()) CheckContents(item.child, scope);
     }
 }
 
 void PageLint::CheckBody(XMLNode& body, std::vector<Scope>& divScopes) {
+    CheckAttributes(body, m_findings);
+    int run = 0;
     for (int i = 0; i < body.nElement(); ++i) {
         XMLNode::Contents item = body.enumContents(i);
         if (item.type == eNodeText) {
-            Add("body", "text " + Quoted(item.text) + " is not shown: the body keeps only divs");
+            Add(std::max(body.getTextOffset(run++), body.getOffset()), false,
+                "text " + Quoted(item.text) +
+                    " is not shown: the body keeps only divs; move it into a div");
         }
         if (item.type != eNodeChild) continue;
+        CheckAttributes(item.child, m_findings);
         if (item.child.getName() != "div") {
-            Add("body", Describe(item.child) + " is not shown: the body keeps only divs");
+            Add(item.child.getOffset(), false,
+                Describe(item.child) + " is not shown: the body keeps only divs; move it into "
+                "a div (or the head)");
         } else if (!BuildAlone(item.child)) {
-            Add("body", Describe(item.child) + " is dropped: a div needs a name and content");
+            Add(item.child.getOffset(), true,
+                Describe(item.child) + ": the program drops the div, so none of it shows: " +
+                    WhyDropped(item.child));
         } else {
             Scope scope;
             scope.where = "div " + item.child.getAttribute("name").value_or("");
-            m_order.emplace(scope.where, m_order.size());
-            CheckDroppedElements(item.child, scope);
+            scope.offset = item.child.getOffset();
+            CheckContents(item.child, scope);
             divScopes.push_back(scope);
         }
     }
 }
 
+void PageLint::ExplainRejection(XMLNode& xml) {
+    const char* const rejected = ": the program rejects the page and keeps showing the one before; ";
+    XMLNode head = xml.getChildNode("head");
+    XMLNode body = xml.getChildNode("body");
+    if (TooDeep(xml)) {
+        Add(xml.getOffset(), true,
+            "<nivoml>: elements nest deeper than " + std::to_string(NivomlDocument::kMaxDepth) +
+                " levels" + rejected + "flatten the page");
+    } else if (head.isEmpty() || body.isEmpty()) {
+        Add(xml.getOffset(), true,
+            std::string("<nivoml> has no <") + (head.isEmpty() ? "head" : "body") + ">" + rejected +
+                "every page needs a <head> (at least <goto div=\"...\"/>) and a <body> with a "
+                "<div name=\"...\">");
+    } else if (!BuildAlone(head)) {
+        Add(head.getOffset(), true,
+            std::string("<head> holds nothing the program can use") + rejected +
+                "give it at least <goto div=\"...\"/>");
+    } else {
+        Add(body.getOffset(), true,
+            std::string("<body> holds no div the program can use") + rejected +
+                "give it at least one <div name=\"...\"> with text");
+    }
+}
+
 // Texts and controls past the last cell; links nested where they bind no key.
-void PageLint::CheckPlacement(const NIVOML_BASELISTOBJ& container, bool direct,
-                              const std::string& where, int& textCount) {
+void PageLint::CheckPlacement(const NIVOML_BASELISTOBJ& container, bool direct, int& textCount) {
     for (const auto& child : container.Children()) {
         if (auto* text = dynamic_cast<const NIVOML_TEXT*>(child.get())) {
             ++textCount;
             const int end = text->GetPosition() + static_cast<int>(text->GetText().size());
             if (end > kCells) {
-                Add(where, "text " + Quoted(text->GetText()) + " runs past the display (to cell " +
-                               std::to_string(end - 1) + " of 0..21)");
+                Add(*text, false,
+                    "text " + Quoted(text->GetText()) + " runs past the display (to cell " +
+                        std::to_string(end - 1) + " of 0..21): the panel cuts it after cell 21; "
+                        "shorten it or start it earlier");
             }
         }
         if (auto* control = dynamic_cast<const NIVOML_FORMOBJ*>(child.get())) {
             const int end = control->GetPosition() + control->GetWidth();
             if (control->GetWidth() > 0 && end > kCells) {
-                Add(where, Describe(*control) + " runs past the display (cells " +
-                               std::to_string(control->GetPosition()) + ".." +
-                               std::to_string(end - 1) + " of 0..21)");
+                Add(*control, false,
+                    Describe(*control) + " runs past the display (cells " +
+                        std::to_string(control->GetPosition()) + ".." + std::to_string(end - 1) +
+                        " of 0..21): the panel cuts it after cell 21; put it earlier");
             }
         }
         if (auto* link = dynamic_cast<const NIVOML_A*>(child.get()); link && !direct) {
-            Add(where, Describe(*link) +
-                           " binds no key: only links placed directly in the div or head do");
+            Add(*link, false,
+                Describe(*link) + " binds no key: only links placed directly in the div or head "
+                "do; move it out of <" + container.GetName() + ">");
         }
         if (auto* inner = dynamic_cast<const NIVOML_BASELISTOBJ*>(child.get())) {
-            CheckPlacement(*inner, false, where, textCount);
+            CheckPlacement(*inner, false, textCount);
         }
     }
 }
 
 // Links to missing divs, keys the panel never gives, links a later binding hides.
-void PageLint::CheckLinks(const NIVOML_BASELISTOBJ& container, const std::string& where,
-                          bool inDiv) {
+void PageLint::CheckLinks(const NIVOML_BASELISTOBJ& container, bool inDiv) {
     container.ForEachChild<NIVOML_A>([&](NIVOML_A& link) {
         std::string target;
         int key = 0;
         const bool autoswitch = link.OnTimer(CookieTimerId(link.GetId()), target, key);
         const std::string href = link.GetHref();
         if (IsInternal(href) && !IsDiv(href.substr(1))) {
-            Add(where, Describe(link) + ": no div named " + Quoted(href.substr(1)));
+            Add(link, false,
+                Describe(link) + ": no div is named " + Quoted(href.substr(1)) +
+                    ", so the link shows the first div; name an existing div");
         }
         if (link.GetKey() < kFirstKey || link.GetKey() > kLastKey) {
             if (!autoswitch) {
-                Add(where, Describe(link) + ": the keys give only 1..7, so it never fires");
+                Add(link, false,
+                    Describe(link) + ": the keys give only 1..7, so it never fires; write a key "
+                    "code 1..7, or key=\"0\" with autoswitch");
             }
-        } else if (inDiv && m_root.GetKeyTarget(link.GetKey(), kForever) != href) {
-            Add(where, Describe(link) + ": a later binding takes key " +
-                           std::to_string(link.GetKey()) + ", so the key never fires it");
+        } else if (inDiv && m_root->GetKeyTarget(link.GetKey(), kForever) != href) {
+            Add(link, false,
+                Describe(link) + ": a later binding takes key " + std::to_string(link.GetKey()) +
+                    ", so the key never fires it; give one of them another key");
         }
     });
 }
 
-void PageLint::CheckStart() {
-    m_start = m_root.GetStartDivName();
+void PageLint::CheckStart(XMLNode& headXml) {
+    m_start = m_root->GetStartDivName();
     if (!m_start.empty() && !IsDiv(m_start)) {
-        Add("head", "<goto div=" + Quoted(m_start) + ">: no div of that name, the first div shows");
+        long offset = headXml.getChildNode("goto").getOffset();
+        Add(offset < 0 ? headXml.getOffset() : offset, false,
+            "<goto div=" + Quoted(m_start) + ">: no div is named so, so the panel starts at the "
+            "first div; name an existing div");
         m_start.clear();
     }
     if (m_start.empty() && !m_divs.empty()) m_start = m_divs.front()->GetDivName();
 }
 
 void PageLint::CheckDiv(NIVOML_DIV& div, const Scope& scope) {
-    const std::string& where = scope.where;
     int textCount = 0;
-    CheckPlacement(div, true, where, textCount);
+    CheckPlacement(div, true, textCount);
     // The display is full: every text run after that one is refused.
     for (size_t i = static_cast<size_t>(textCount); i < scope.texts.size(); ++i) {
-        Add(where, "text " + Quoted(scope.texts[i]) + " is dropped: the display is full");
+        Add(scope.texts[i].offset, true,
+            "text " + Quoted(scope.texts[i].text) +
+                " is dropped: the display's 22 cells are full before it, so the panel does not "
+                "show it; shorten what comes before or move it to another div");
     }
 
-    m_root.ShowDiv(div.GetDivName());
-    CheckLinks(div, where, true);
+    m_root->ShowDiv(div.GetDivName());
+    CheckLinks(div, true);
     std::set<std::string>& exits = m_exits[div.GetDivName()];
     bool wayOut = false;
     auto follow = [&](const std::string& target) {
@@ -253,19 +338,21 @@ void PageLint::CheckDiv(NIVOML_DIV& div, const Scope& scope) {
         wayOut = true;
         if (IsInternal(target) && IsDiv(target.substr(1))) exits.insert(target.substr(1));
     };
-    for (int key = kFirstKey; key <= kLastKey; ++key) follow(m_root.GetKeyTarget(key, kForever));
+    for (int key = kFirstKey; key <= kLastKey; ++key) follow(m_root->GetKeyTarget(key, kForever));
     auto autoswitch = [&](NIVOML_A& link) {
         std::string target;
         int key = 0;
         if (link.OnTimer(CookieTimerId(link.GetId()), target, key)) follow(target);
     };
-    if (NIVOML_HEAD* head = m_root.GetHead()) head->ForEachChild<NIVOML_A>(autoswitch);
+    if (NIVOML_HEAD* head = m_root->GetHead()) head->ForEachChild<NIVOML_A>(autoswitch);
     div.ForEachChild<NIVOML_A>(autoswitch);
     if (NIVOML_SETDATETIMEOBJ* setter = div.GetDateTimeSetter()) {
         const std::string target = setter->GetGoto();
         if (IsInternal(target) && !IsDiv(target.substr(1))) {
-            Add(where, "<" + setter->GetName() + " goto=" + Quoted(target) +
-                           ">: no div named " + Quoted(target.substr(1)));
+            Add(*setter, false,
+                "<" + setter->GetName() + " goto=" + Quoted(target) + ">: no div is named " +
+                    Quoted(target.substr(1)) +
+                    ", so setting the clock ends on the first div; name an existing div");
         }
         follow(target);
     }
@@ -273,22 +360,28 @@ void PageLint::CheckDiv(NIVOML_DIV& div, const Scope& scope) {
     for (const std::string& name : scope.settingsDivs) {
         if (IsDiv(name)) exits.insert(name);
     }
-    if (!wayOut) Add(where, "no way out: no key bound, no autoswitch, no goto");
-    CheckForms(div, where);
+    if (!wayOut) {
+        Add(div, false,
+            scope.where + ": no way out: no key is bound, no autoswitch, no goto, so the panel "
+            "stays on this div until a notification comes; add <a href=\"#...\" key=\"1\"/>");
+    }
+    CheckForms(div);
 }
 
-void PageLint::CheckForms(NIVOML_DIV& div, const std::string& where) {
+void PageLint::CheckForms(NIVOML_DIV& div) {
     div.ForEachChild<NIVOML_FORM>([&](NIVOML_FORM& form) {
         for (int key = kFirstKey; key <= kLastKey; ++key) {
-            if (m_root.GetKeyTarget(key, kForever) == "?submit" &&
-                m_root.GetFormForKey(key) == &form)
+            if (m_root->GetKeyTarget(key, kForever) == "?submit" &&
+                m_root->GetFormForKey(key) == &form)
                 return;
         }
         if (form.GetAutoSubmit() > 0) return;
         for (NIVOML_FORMOBJ* control : form.GetControls(true)) {
             if (dynamic_cast<NIVOML_IPINPUT*>(control)) return;  // submits after its last digit
         }
-        Add(where, Describe(form) + ": no submit key, no autosubmit: it is never sent");
+        Add(form, false,
+            Describe(form) + ": no submit key, no autosubmit: it is never sent; add <input "
+            "type=\"submit\" key=\"4\"/>");
     });
 }
 
@@ -305,59 +398,67 @@ void PageLint::CheckReach() {
     }
     for (NIVOML_DIV* div : m_divs) {
         if (!reached.count(div->GetDivName())) {
-            Add("div " + div->GetDivName(),
-                "nothing reaches it: not the start div, and no link, goto or autoswitch of a "
-                "reachable div leads to it");
+            Add(*div, false,
+                "div " + div->GetDivName() +
+                    ": nothing reaches it: not the start div, and no link, goto or autoswitch of "
+                    "a reachable div leads to it; link to it or leave it out");
         }
     }
 }
 
-std::vector<std::string> PageLint::Run(const std::string& pageText) {
-    m_order = {{"head", 0}, {"body", 1}};
+std::vector<PageFinding> PageLint::Run(const std::string& pageText) {
     XMLResults results;
     XMLNode xml = XMLNode::parseString(pageText, "nivoml", &results);
+    if (xml.isEmpty()) return {};
+    CheckAttributes(xml, m_findings);
     XMLNode headXml = xml.getChildNode("head");
     XMLNode bodyXml = xml.getChildNode("body");
     Scope headScope;
     headScope.where = "head";
-    CheckDroppedElements(headXml, headScope);
+    if (!headXml.isEmpty()) {
+        CheckAttributes(headXml, m_findings);
+        CheckContents(headXml, headScope);
+    }
     std::vector<Scope> divScopes;
-    CheckBody(bodyXml, divScopes);
-
-    // The built divs are the XML divs that survived, in the same order.
-    std::vector<std::pair<NIVOML_DIV*, const Scope*>> checked;
-    if (NIVOML_BODY* body = m_root.GetBody()) {
-        size_t index = 0;
-        body->ForEachChild<NIVOML_DIV>([&](NIVOML_DIV& div) {
-            if (index >= divScopes.size()) return;
-            const Scope& scope = divScopes[index++];
-            if (IsDiv(div.GetDivName())) {
-                Add(scope.where, "an earlier div has this name: links lead there");
-                return;
-            }
-            m_exits[div.GetDivName()];
-            m_divs.push_back(&div);
-            checked.emplace_back(&div, &scope);
-        });
+    if (!bodyXml.isEmpty()) CheckBody(bodyXml, divScopes);
+    if (!m_root) {
+        ExplainRejection(xml);
+    } else {
+        // The built divs are the XML divs that survived, in the same order.
+        std::vector<std::pair<NIVOML_DIV*, const Scope*>> checked;
+        if (NIVOML_BODY* body = m_root->GetBody()) {
+            size_t index = 0;
+            body->ForEachChild<NIVOML_DIV>([&](NIVOML_DIV& div) {
+                if (index >= divScopes.size()) return;
+                const Scope& scope = divScopes[index++];
+                if (IsDiv(div.GetDivName())) {
+                    Add(div, false,
+                        scope.where + ": an earlier div has this name, so links lead there; "
+                        "rename one");
+                    return;
+                }
+                m_exits[div.GetDivName()];
+                m_divs.push_back(&div);
+                checked.emplace_back(&div, &scope);
+            });
+        }
+        CheckStart(headXml);
+        if (NIVOML_HEAD* head = m_root->GetHead()) {
+            int textCount = 0;
+            CheckPlacement(*head, true, textCount);
+            CheckLinks(*head, false);
+        }
+        for (auto& [div, scope] : checked) CheckDiv(*div, *scope);
+        CheckReach();
+        m_root->ShowDiv(m_start);
     }
-    CheckStart();
-    if (NIVOML_HEAD* head = m_root.GetHead()) {
-        int textCount = 0;
-        CheckPlacement(*head, true, "head", textCount);
-        CheckLinks(*head, "head", false);
-    }
-    for (auto& [div, scope] : checked) CheckDiv(*div, *scope);
-    CheckReach();
-    m_root.ShowDiv(m_start);
     std::stable_sort(m_findings.begin(), m_findings.end(),
-                     [](const auto& a, const auto& b) { return a.first < b.first; });
-    std::vector<std::string> lines;
-    for (auto& finding : m_findings) lines.push_back(std::move(finding.second));
-    return lines;
+                     [](const PageFinding& a, const PageFinding& b) { return a.offset < b.offset; });
+    return std::move(m_findings);
 }
 
 }  // namespace
 
-std::vector<std::string> LintPage(const std::string& pageText, NIVOML_MAINOBJ& root) {
+std::vector<PageFinding> LintPage(const std::string& pageText, NIVOML_MAINOBJ* root) {
     return PageLint(root).Run(pageText);
 }

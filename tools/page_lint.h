@@ -1,13 +1,17 @@
 #pragma once
-// What a page author should hear before a page goes on the unit: links and gotos
-// to divs that do not exist, divs nothing reaches, divs with no way out, forms
-// without a submit key, links that never fire, text or controls past the display
-// and elements the program drops. One line per finding, naming the div and the element.
+// What a page author should hear before a page goes on the unit: why the program
+// rejects it, elements it drops and why, attributes it ignores, values it reads
+// otherwise than written, text that shows as junk, links and gotos to divs that do
+// not exist, divs nothing reaches, divs with no way out, forms without a submit
+// key, text or controls past the display, LEDs the status display takes over.
 #include <string>
 #include <vector>
 
+#include "tools/page_rules.h"
+
 class NIVOML_MAINOBJ;
 
-// pageText is the page the root was built from (the XML tells what was dropped).
-// ShowDiv is called on the root for every div; the start div is shown again at the end.
-std::vector<std::string> LintPage(const std::string& pageText, NIVOML_MAINOBJ& root);
+// pageText is the page the root was built from; root is null when the program
+// rejects the page. ShowDiv is called on the root for every div; the start div is
+// shown again at the end. Findings come in page order, with parser offsets.
+std::vector<PageFinding> LintPage(const std::string& pageText, NIVOML_MAINOBJ* root);

@@ -385,6 +385,42 @@ std::optional<std::string> XMLNode::getText(int i) const {
     return ToLatin1(NodeOf(run).value());
 }
 
+long XMLNode::getOffset() const {
+    if (m_node == nullptr) return -1;
+    const ptrdiff_t name = NodeOf(m_node).offset_debug();
+    return name > 0 ? static_cast<long>(name - 1) : -1;  // the '<' before the name
+}
+
+long XMLNode::getTextOffset(int i) const {
+    void* run = textAt(i);
+    return run == nullptr ? -1 : static_cast<long>(NodeOf(run).offset_debug());
+}
+
+XMLPositions::XMLPositions(const std::string& text) {
+    if (!AddMissingAttributeValues(text, m_source, m_inserted)) m_source = text;
+    long offset = 0;
+    m_lines.push_back({0, 0});
+    for (size_t i = 0; i < m_source.size(); ++i) {
+        offset += static_cast<unsigned char>(m_source[i]) < 0x80 ? 1 : 2;
+        if (m_source[i] == '\n') m_lines.push_back({offset, i + 1});
+    }
+}
+
+bool XMLPositions::Locate(long offset, int& line, int& column) const {
+    if (offset < 0) return false;
+    auto after = std::upper_bound(m_lines.begin(), m_lines.end(), offset,
+                                  [](long value, const Line& l) { return value < l.offset; });
+    const Line& start = *(after - 1);  // the first line starts at 0, so there is one
+    line = static_cast<int>(after - m_lines.begin());
+    column = 1;
+    long converted = start.offset;
+    for (size_t i = start.index; i < m_source.size() && converted < offset; ++i) {
+        converted += static_cast<unsigned char>(m_source[i]) < 0x80 ? 1 : 2;
+        if (i >= m_inserted.size() || !m_inserted[i]) ++column;
+    }
+    return true;
+}
+
 void XMLNode::countContents() const {
     if (m_itemCount >= 0) return;
     m_attributeCount = m_itemCount = m_textCount = 0;

@@ -4,6 +4,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 struct XMLResults {
     int error = 0;    // 0: no error (XMLNode::getError gives the message)
@@ -37,6 +38,10 @@ public:
     XMLNode getChildNode(const char* name, int index = 0) const;
     int nText() const;
     std::optional<std::string> getText(int i = 0) const;  // i-th text run
+    // Where the element's tag (or its i-th text run) starts in the parser's copy of
+    // the text, for XMLPositions; -1 when the parser cannot tell.
+    long getOffset() const;
+    long getTextOffset(int i) const;
 
 private:
     struct Document;
@@ -58,6 +63,23 @@ private:
     mutable int m_textCount = -1;
     mutable Cursor m_itemCursor;
     mutable Cursor m_textCursor;
+};
+
+// Turns the offsets of getOffset back into line and column (from 1, counting
+// input bytes) of the text that was given to parseString.
+class XMLPositions {
+public:
+    explicit XMLPositions(const std::string& text);
+    bool Locate(long offset, int& line, int& column) const;  // false for -1
+
+private:
+    struct Line {
+        long offset;   // parser offset of the line's first byte
+        size_t index;  // its index in m_source
+    };
+    std::string m_source;  // the text as the parser saw it
+    std::vector<bool> m_inserted;
+    std::vector<Line> m_lines;
 };
 
 struct XMLNode::Contents {

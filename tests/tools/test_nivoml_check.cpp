@@ -1,10 +1,14 @@
 // The built checker run on a page file, as a page author runs it.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
+#include <filesystem>
+#include <regex>
 #include <string>
 
 #include "tests/tools/run_command.h"
+#include "tools/page_rules.h"
 #include "tests/util/temp_dir.h"
 
 namespace {
@@ -26,7 +30,7 @@ testing::AssertionResult Shows(const std::string& output, const std::string& tex
 }
 
 TEST(NivomlCheck, DrawsTheStartDivTheNamedDivOrEveryDiv) {
-    const std::string head = "<goto div='B'/>";
+    const std::string head = "<goto div='B'/><a href='#A' key='1'/><a href='#B' key='2'/>";
     const std::string body =
         "<div name='A'>first screen</div><div name='B'>second<br/><blink>line</blink></div>";
     std::string output;
@@ -43,27 +47,43 @@ TEST(NivomlCheck, DrawsTheStartDivTheNamedDivOrEveryDiv) {
     EXPECT_EQ(ReadFile(dir.Path("lcd")).substr(0, 6), "second");
 }
 
-TEST(NivomlCheck, RejectedPagesExitOneAndWrongUsageTwo) {
-    std::string output;
-    EXPECT_EQ(Check("-l 5", "\n", "<div name='A'>x</div>\n</body>", output), 1);
-    EXPECT_TRUE(Shows(output, "page rejected"));
-    EXPECT_TRUE(Shows(output, "NIVOML-Fehler in Zeile:  3"));
-    EXPECT_EQ(output.find("DEBUG"), std::string::npos);
-
-    const std::pair<std::string, std::string> wrong[] = {
-        {"--bogus page", "usage: nivoml-check"},
-        {"--all --div A page", "--all and --div exclude each other"},
-        {"", "no PAGE given"},
-        {"--all --play ?incdata page", "--play and --submit act on one div"},
-        {"--all --svg x.svg page", "--svg draws one div"},
-        {"--play ?submit page", "unknown command: ?submit"},
-        {"/tmp", "cannot read /tmp: it is a directory"},
-        {"/dev/zero", "larger than 4 MiB"},
+TEST(NivomlCheck, BadInputGetsAClearMessageAndTheDocumentedExitCode) {
+    TempDir dir;
+    const std::string good =
+        dir.Write("good", "<nivoml><head><goto div='a'/></head><body><div name='a'>x<a href='#a' "
+                          "key='1'/></div></body></nivoml>");
+    std::string big(5 << 20, ' ');
+    big.replace(0, 8, "<nivoml>");
+    std::string ten;
+    for (int i = 0; i < 10; ++i) ten += " " + good;
+    const struct {
+        std::string args;
+        int status;
+        std::string message;
+    } runs[] = {
+        {"--bogus page", 2, "usage: nivoml-check"},
+        {"--all --div A page", 2, "--all and --div exclude each other"},
+        {"", 2, "no PAGE given"},
+        {"--all --play ?incdata page", 2, "--play and --submit act on one div"},
+        {"--all --svg x.svg page", 2, "--svg draws one div"},
+        {"--svg x.svg a b", 2, "--svg draws one page"},
+        {"--play ?submit page", 2, "unknown command: ?submit"},
+        {"--help", 0, "Exit status: 0 no finding, 1 a finding in any page"},
+        {"--version", 0, "nivoml-check 1."},
+        {"/tmp", 2, "nivoml-check: cannot read /tmp: it is a directory"},
+        {dir.Write("empty", ""), 1, ":1:1: error: the page is empty:"},
+        {"/dev/zero", 1, "/dev/zero:1:1: error: the page is larger than 1 MiB"},
+        {dir.Write("big", big), 1, "big:1:1: error: the page is larger than 1 MiB"},
+        {"--lint" + ten, 0, good + ": clean\n" + good + ": clean\n"},
+        {"--lint " + good + " /tmp " + good, 2, "cannot read /tmp"},
     };
-    for (const auto& [args, message] : wrong) {
-        EXPECT_EQ(RunCommand(std::string(NIVOML_CHECK) + " " + args, output), 2) << args;
-        EXPECT_TRUE(Shows(output, message)) << args;
+    std::string output;
+    for (const auto& run : runs) {
+        EXPECT_EQ(RunCommand(std::string(NIVOML_CHECK) + " " + run.args, output), run.status)
+            << run.args << "\n" << output;
+        EXPECT_TRUE(Shows(output, run.message)) << run.args;
     }
+    EXPECT_EQ(std::count(output.begin(), output.end(), '\n'), 3) << output;  // both pages checked
 }
 
 TEST(NivomlCheck, PlaysCommandsOnTheFormTheirKeyReachesAndPrintsItsRequest) {
@@ -78,7 +98,7 @@ TEST(NivomlCheck, PlaysCommandsOnTheFormTheirKeyReachesAndPrintsItsRequest) {
     EXPECT_EQ(
         Check("--play ?incdata,?inccursor,?incdata,!incdata --submit --svg " + dir.Path("p.svg"),
               "<goto div='d'/>", body, output),
-        0);
+        1);  // the second form is never sent
     // The cursor starts on the first cell: 0 becomes 1, then + becomes - .
     EXPECT_TRUE(Shows(output, "after ?incdata\n+-----------+\n|PIN:1+00   |"));
     EXPECT_TRUE(Shows(output, "after ?inccursor\n+-----------+\n|PIN:1+00   |\n:     ^     :"));
@@ -92,12 +112,12 @@ TEST(NivomlCheck, PlaysCommandsOnTheFormTheirKeyReachesAndPrintsItsRequest) {
 
 TEST(NivomlCheck, PlaysSetterCommandsOnTheSegmentsAndPrintsTheSettingsText) {
     std::string output;
-    EXPECT_EQ(Check("--play !incdata,!inccursor --submit", "<goto div='t'/>",
+    EXPECT_EQ(Check("-l 1 --play !incdata,!inccursor --submit", "<goto div='t'/>",
                     "<div name='t'>T<settime format='%H%M' inccursorkey='1' incdatakey='2' "
                     "goto='#t'/><form method='post' action='DISPLAY_SETTING'><input "
                     "type='hidden' name='CONTRAST' value='7'/></form></div>",
                     output),
-              0);
+              1);  // the settings form has no submit key
     // Today's hour, whatever it is, goes up by one; then the cursor moves to the minutes.
     const auto segments = [&](const std::string& heading) {
         const size_t at = output.find("segments [", output.find(heading + "\n"));
@@ -107,7 +127,7 @@ TEST(NivomlCheck, PlaysSetterCommandsOnTheSegmentsAndPrintsTheSettingsText) {
               (std::atoi(segments("div t").c_str()) / 100 + 1) % 24)
         << output;
     EXPECT_EQ(segments("after !inccursor").substr(12), "\n         :  bb       :") << output;
-    EXPECT_TRUE(Shows(output, "DEBUG flush"));  // -l 1 by default
+    EXPECT_TRUE(Shows(output, "DEBUG flush"));  // the program's log only with -l
     EXPECT_TRUE(Shows(output, "settings:\nCONTRAST=7;\n"));
 }
 
@@ -137,29 +157,104 @@ TEST(NivomlLint, NamesEachProblemInPageOrderWithItsDivAndElementAndExitsOne) {
     }
     std::string output;
     EXPECT_EQ(Check("-l 6 --lint", "<goto div='A'/><a href='#A' key='9'/>", body, output), 1);
-    EXPECT_EQ(output,
-              R"(page: head: <a href="#A" key="9">: the keys give only 1..7, so it never fires
-page: div A: <a href="#nowhere" key="2">: no div named "nowhere"
-page: div B: text "twelve chars" runs past the display (to cell 22 of 0..21)
-page: div C: text ")"
-              "T\xc3\xbcr"
-              R"(" is dropped: the display is full
-page: div D: <stepper name="s" min="5" max="1"> is dropped: the program cannot use it
-page: div E: <bogus> is dropped: the program cannot use it
-page: div F: <stepper name="s"> runs past the display (cells 21..22 of 0..21)
-page: div G: <a href="#B" key="1">: a later binding takes key 1, so the key never fires it
-page: div H: <a href="#A" key="2"> binds no key: only links placed directly in the div or head do
-page: div I: <a href="#A" key="8">: the keys give only 1..7, so it never fires
-page: div J: <settime goto="#x">: no div named "x"
-page: div K: <form action="/f">: no submit key, no autosubmit: it is never sent
-page: div L: no way out: no key bound, no autoswitch, no goto
-page: div M: nothing reaches it: not the start div, and no link, goto or autoswitch of a reachable div leads to it
-page: 14 findings
-)");
+    // Each finding carries its element's place; these pages are one line.
+    const char* const expected[] = {
+        "1:30: warning: <a href=\"#A\" key=\"9\">: the keys give only 1..7",
+        "1:79: warning: <a href=\"#nowhere\" key=\"2\">: no div is named \"nowhere\", so the "
+        "link shows the first div",
+        "1:180: warning: text \"twelve chars\" runs past the display (to cell 22 of 0..21)",
+        "1:261: error: text \"T\xc3\xbcr\" is dropped: the display's 22 cells are full",
+        "1:322: error: <stepper name=\"s\" min=\"5\" max=\"1\">: the program drops it, so nothing "
+        "of it shows: it needs min < max",
+        "1:415: error: <bogus>: the program drops it, so nothing of it shows: it is no NIVOML "
+        "element",
+        "1:539: warning: <stepper name=\"s\"> runs past the display (cells 21..22 of 0..21)",
+        "1:670: warning: <a href=\"#B\" key=\"1\">: a later binding takes key 1",
+        "1:778: warning: <a href=\"#A\" key=\"2\"> binds no key: only links placed directly in "
+        "the div or head do; move it out of <blink>",
+        "1:870: warning: <a href=\"#A\" key=\"8\">: the keys give only 1..7",
+        "1:950: warning: <settime goto=\"#x\">: no div is named \"x\"",
+        "1:1074: warning: <form action=\"/f\">: no submit key, no autosubmit: it is never sent",
+        "1:1194: warning: div L: no way out",
+        "1:1215: warning: div M: nothing reaches it",
+        "page: 14 findings"};
+    size_t at = 0;
+    for (const char* line : expected) {
+        const std::string prefix = std::string(line).rfind("page:", 0) == 0 ? "" : "page:";
+        const size_t found = output.find(prefix + line, at);
+        EXPECT_NE(found, std::string::npos) << line << "\n" << output;
+        if (found != std::string::npos) at = found;  // in page order
+    }
     EXPECT_EQ(Check("-l 6 --lint", "<goto div='X'/>", "<div name='A'>a<a href='#A' key='1'/></div>",
                     output),
               1);
-    EXPECT_TRUE(Shows(output, R"(page: head: <goto div="X">: no div of that name, the first div)"));
+    EXPECT_TRUE(Shows(output, "page:1:15: warning: <goto div=\"X\">: no div is named so"));
+}
+
+// Each author mistake, a small page of its own, gives this finding line.
+TEST(NivomlLint, AuthorMistakesGiveTheirFindingLine) {
+    const std::string head = "<nivoml><head><goto div='x'/></head><body>";
+    const std::string tail = "<a href='#x' key='1'/></div></body></nivoml>";
+    const std::string div = head + "<div name='x'>";
+    const std::pair<std::string, std::string> mistakes[] = {
+        {div + "Hi\n   <br/>" + tail,
+         "page:1:57: warning: text \"Hi\\n   \" holds 1 line feed, 3 blanks of indentation: each "
+         "takes a cell and control characters show as junk (the panel shows \"Hi?   \"); write "
+         "text right against its tags and break lines inside a tag (Hi<br\\n/>)"},
+        {div + "a\tb" + tail,
+         "page:1:57: warning: text \"a\\tb\" holds 1 tab: each takes a cell and control "
+         "characters show as junk (the panel shows \"a?b\"); use blanks or <skip count=\"N\"/> "
+         "instead"},
+        {div + "Gr\xc3\xbc\xc3\x9f" "e" + tail,
+         "page:1:59: warning: \"\xc3\x83\xc2\xbc\" looks like UTF-8 for \"\xc3\xbc\" (1 line holds "
+         "such bytes): pages are ISO-8859-1, so the panel shows 2 signs \"\xc3\x83\xc2\xbc\"; save "
+         "the page as ISO-8859-1 (iconv -f UTF-8 -t ISO-8859-1)"},
+        {"<?xml version='1.0' encoding='UTF-8'?>\n" + div + "a" + tail,
+         "page:1:1: warning: the declaration names encoding \"UTF-8\", but the unit reads every "
+         "page as ISO-8859-1 whatever it declares: write encoding=\"ISO-8859-1\" and save the page "
+         "in it"},
+        {div + "&#8364;" + tail,
+         "page:1:57: warning: &#8364; is U+20AC, which ISO-8859-1 does not have: the panel shows "
+         "\"?\"; write a character of ISO-8859-1 instead"},
+        {"<nivoml><head>\n<goto/></head><body><div name='x'>a</div></body></nivoml>",
+         "page:1:9: error: <head> holds nothing the program can use: the program rejects the page "
+         "and keeps showing the one before; give it at least <goto div=\"...\"/>"},
+        {head + "\n<div>a</div></body></nivoml>",
+         "page:2:1: error: <div>: the program drops the div, so none of it shows: a div needs a "
+         "name: write <div name=\"...\">"},
+        {"<nivom><head/><body/></nivom>",
+         "page:1:1: error: no <nivoml> element (the root is <nivom>): the program rejects the page "
+         "and keeps showing the one before; the root element of a page is <nivoml>"},
+        {"HTTP/1.0 500 Internal Error\r\n\r\n<html><body>500</body></html>",
+         "page:3:1: error: this is an HTML page, not NIVOML (a server error page?): the program "
+         "rejects the page and keeps showing the one before; check what the CGI script writes and "
+         "its error log"},
+        {div + "a\n<a href='#x' key='1' autoswich='3000'/></div></body></nivoml>",
+         "page:2:1: warning: <a>: unknown attribute autoswich=\"3000\", the program ignores it "
+         "(did you mean autoswitch?)"},
+        {div + "a<a href='#x' key='x'/>" + tail,
+         "page:1:58: warning: <a>: key=\"x\" is not a whole number, so the program reads 0; key is "
+         "a key code 1..7 (keys 1, 2, 3 are 1, 2, 4; combinations add up): write it in digits"},
+        {div + "a<a href='#x' key='1' duration='abc'/></div></body></nivoml>",
+         "page:1:58: warning: <a>: duration=\"abc\" is not a whole number, so the program reads 0; "
+         "duration is whole seconds the key must be held: write it in digits"},
+        {div + "a<leds s='LED_POWER'/>" + tail,
+         "page:1:58: warning: <leds>: the status display sets LED_POWER, LED_STATUS_A and "
+         "LED_STATUS_B after every draw of a page, so the panel never shows what this element "
+         "asks; show the state as text and leave the element out"},
+        {div + "<input type='checkbox' name='c' value='a' checked='false'/>" + tail,
+         "page:1:57: warning: <input>: checked=\"false\" still counts as checked: the program "
+         "looks only at whether the attribute is there; leave it out to switch it off"},
+    };
+    TempDir dir;
+    std::string output;
+    for (const auto& [page, line] : mistakes) {
+        EXPECT_EQ(RunCommand(std::string(NIVOML_CHECK) + " --lint " + dir.Write("page", page) +
+                                 " | sed 's|^" + dir.Path() + "/||'",
+                             output),
+                  0);  // sed's status
+        EXPECT_TRUE(Shows(output, line + "\n")) << page;
+    }
 }
 
 TEST(NivomlLint, DivsReachedOtherThanByKeysAndFullRowsAreClean) {
@@ -179,9 +274,43 @@ TEST(NivomlLint, DivsReachedOtherThanByKeysAndFullRowsAreClean) {
         "name='ip' value='10.0.0.1'/></form></div>";
     std::string output;
     EXPECT_EQ(Check("-l 6 --lint", head, body, output), 0) << output;
-    EXPECT_EQ(output, "page: clean\n");
+    EXPECT_EQ(output, "page: clean\n");  // and no picture with --lint alone
     EXPECT_EQ(Check("-l 6 --lint --all", head, body, output), 0) << output;
     EXPECT_TRUE(Shows(output, "div E\n+-----------+\n|IP:"));
+}
+
+// The reference's pages pass the checker, and the reference and the checker know every
+// attribute the program reads.
+TEST(NivomlReference, ExamplesAreCleanAndEveryAttributeReadIsDescribed) {
+    const std::string doc = ReadFile(NIVO_SOURCE_DIR "/docs/nivoml.md");
+    TempDir dir;
+    std::string output;
+    int examples = 0;
+    for (size_t at = doc.find("```xml\n"); at != std::string::npos;
+         at = doc.find("```xml\n", at + 1)) {
+        const size_t end = doc.find("```", at + 7);
+        const std::string page = dir.Write("example", doc.substr(at + 7, end - at - 7));
+        EXPECT_EQ(RunCommand(std::string(NIVOML_CHECK) + " --lint " + page, output), 0) << output;
+        ++examples;
+    }
+    EXPECT_GE(examples, 8);
+    const std::regex lookup(R"re((getAttribute|isAttributeSet)\("(\w+)")re");
+    int attributes = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(NIVO_SOURCE_DIR "/markup")) {
+        const std::string source = ReadFile(entry.path());
+        for (std::sregex_iterator it(source.begin(), source.end(), lookup), last; it != last; ++it) {
+            const std::string name = (*it)[2];
+            ++attributes;
+            EXPECT_NE(doc.find("`" + name + "`"), std::string::npos) << name;
+            const bool known = std::any_of(
+                ElementRules().begin(), ElementRules().end(), [&](const ElementRule& rule) {
+                    return std::any_of(rule.attributes.begin(), rule.attributes.end(),
+                                       [&](const AttributeRule& a) { return name == a.name; });
+                });
+            EXPECT_TRUE(known) << name << " read in " << entry.path();
+        }
+    }
+    EXPECT_GE(attributes, 40);
 }
 
 }  // namespace
