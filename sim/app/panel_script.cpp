@@ -121,6 +121,7 @@ bool ParseScript(const std::string& script, std::vector<ScriptCommand>& commands
     int number = 0;
     for (std::string line; std::getline(in, line);) {
         ++number;
+        if (!line.empty() && line.back() == '\r') line.pop_back();  // CRLF: "quit\r" is quit
         const size_t start = line.find_first_not_of(" \t\r");
         if (start == std::string::npos || line[start] == '#') continue;
         ScriptCommand command;

@@ -30,7 +30,7 @@ TEST_F(E2E, Sigusr1RereadsTheConfigurationAlsoWhileBusySigintShowsOffBadOptionsE
     Page("home",
          "<nivoml><head><a href=\"@/slow.cgi\" key=\"1\"/>"
          "</head><body><div name=\"A\">Home page</div></body></nivoml>");
-    Page("slow", SimplePage("Slow page"), "sleep 2");
+    Page("slow", SimplePage("Slow page"), "sleep 3");
     StartServer();
     StartProgram("home.cgi");
     ASSERT_TRUE(WaitForText("Home page"));
@@ -47,8 +47,9 @@ TEST_F(E2E, Sigusr1RereadsTheConfigurationAlsoWhileBusySigintShowsOffBadOptionsE
     ASSERT_TRUE(WaitFor([&] { return Queries("slow").size() == 1; }, "slow request"));
     EXPECT_EQ(contrastAsked("slow", 0), "sContrast=9");
 
-    WriteConfig("CONTRAST=3\n");  // waiting for the slow answer
+    WriteConfig("CONTRAST=3\n");  // waiting for the slow answer, which asks for patience
     m_program.Signal(SIGUSR1);
+    EXPECT_TRUE(WaitForText("Please     wait..."));
     ASSERT_TRUE(WaitForText("Slow page"));
     Tap(4);
     ASSERT_TRUE(WaitForText("Home page"));
@@ -69,4 +70,18 @@ TEST_F(E2E, Sigusr1RereadsTheConfigurationAlsoWhileBusySigintShowsOffBadOptionsE
                          "nivo_lcd [-h HOMEPAGEPATH] [-c] [-l 0..6]\n",
                          0),
               0u);
+}
+
+TEST_F(E2E, LogLevelsBeyondTheRangeMeanTheNearestOne) {
+    Page("home", SimplePage("Home page"));
+    StartServer();
+    for (const char* level : {"9", "-3"}) {  // fatal errors only (none here), everything
+        m_dir.Write("lcd", "");
+        StartProgram("", {"-c", "-l", level, "-h", Url("home.cgi")});
+        ASSERT_TRUE(WaitForText("Home page"));
+        EXPECT_TRUE(ExitedWith(StopProgram(), 0));
+        const bool everything = level[0] == '-';
+        EXPECT_EQ(ReadFile(m_dir.Path("program.log")).empty(), !everything) << level;
+        EXPECT_EQ(LogCount(" DEBUG ") > 0, everything) << level;
+    }
 }

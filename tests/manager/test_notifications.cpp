@@ -138,6 +138,14 @@ TEST_F(ManagerTest, PageEventsReloadOrLoadPagesButSpareAFormOrSetterBeingEdited)
         Elapse(1000);
         Serve("HTTP/1.0 404 Not Found\r\n\r\n");  // given up after the second
     }
+    // A text repeated while its first copy still waits takes the newer place: the
+    // reload goes first, the alarm page after it.
+    manager->LoadNivomlPage(Url("/busy"), "");
+    for (const char* text : {"ALARM", "RELOAD", "ALARM"}) manager->PushErrorMsg(text);
+    Advance(1000);
+    Serve("HTTP/1.0 200 OK\r\n\r\n<nivoml alarmpage=\"" + Url("/alarm") +
+          "\"><head><goto div=\"N\"/></head><body><div name=\"N\">N</div></body></nivoml>");
+    EXPECT_EQ(Pending(), "GET /busy?" + kTail + "&sDivname=N");
 }
 
 }  // namespace

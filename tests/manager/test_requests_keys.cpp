@@ -13,11 +13,19 @@ const std::string k500 = "HTTP/1.0 500 Oops\r\n\r\n";
 TEST_F(ManagerTest, CombinationsDispatchOnceAndHeldKeysDoNotRepeatPastAChange) {
     Start();
     Show("A",
-         "<div name=\"A\">Screen A<a href=\"#B\" key=\"3\"/></div>"
+         "<div name=\"A\">Screen A<a href=\"#B\" key=\"3\"/><a href=\"#C\" key=\"7\"/></div>"
+         "<div name=\"C\">Screen C<a href=\"#A\" key=\"7\" duration=\"2\"/></div>"
          "<div name=\"B\">Screen B<a href=\"#A\" key=\"3\"/>"
          "<a href=\"#B\" key=\"1\" duration=\"2\"/><a href=\"#B\" key=\"2\"/>"
          "<a href=\"" +
              Url("/n.cgi") + "\" key=\"4\"/></div>");
+    Elapse(2000);  // the unserved home page's "Retry..." ends
+    Key(7);  // all three keys, pressed and then held for the binding's two seconds
+    EXPECT_EQ(Panel().Line(0), "Screen C   ");
+    Key(7, 1000);
+    EXPECT_EQ(Panel().Line(0), "Screen C   ");
+    Hold(1000);
+    EXPECT_EQ(Panel().Line(0), "Screen A   ");
     Key(3, 2500);  // two keys in one byte: once, as key 3; held on, no repeat into A
     EXPECT_EQ(Panel().Line(0), "Screen B   ");
     log.ClearLines();
@@ -108,15 +116,21 @@ TEST_F(ManagerTest, FormKeysResetTheEditsSubmitByThemselvesAndPostTheCountedBody
     Show("F",
          "<div name=\"F\">Pin<form method=\"get\" autosubmit=\"500\" action=\"" + Url("/a.cgi") +
              "\"><input type=\"text\" name=\"p\" value=\"12\" mask=\"1,1\"/>"
-             "<input type=\"incdata\" key=\"2\"/><input type=\"reset\" key=\"4\"/></form></div>");
+             "<input type=\"incdata\" key=\"2\"/><input type=\"reset\" key=\"4\"/>"
+             "<input type=\"inccursor\" key=\"3\"/><input type=\"decdata\" key=\"1\"/>"
+             "</form></div>");
     Key(2);
     EXPECT_EQ(Panel().Line(0), "Pin22      ");
     Key(4);
+    Elapse(500);
     EXPECT_EQ(Panel().Line(0), "Pin12      ");
     EXPECT_EQ(manager->GetPendingRequest(), "");
-    Key(2);
+    EXPECT_EQ(Panel().cursor, 3);
+    Key(3);  // the cursor moves on the panel
+    EXPECT_EQ(Panel().cursor, 4);
+    Key(1);  // stepping down (a text only steps up) submits too
     Elapse(500);
-    EXPECT_EQ(Pending(), "GET /a.cgi?p=22&" + kTail);
+    EXPECT_EQ(Pending(), "GET /a.cgi?p=12&" + kTail);
 }
 
 TEST_F(ManagerTest, DontReloadKeepsThePageOnlyForASuccessfulAnswerToItsOwnForm) {

@@ -67,6 +67,20 @@ TEST_F(ManagerTest, SignalReloadAppliesTheEditedFileWithoutFiringTheTimers) {
     EXPECT_GT(TimerTarget::s_timerQueue.TimeBeforeNextDue(), 1);  // the page's timers still run
 }
 
+TEST_F(ManagerTest, LiveClockTurnsOverOnPagesWithOnlyATimeOrOnlyADate) {
+    FakeWallClock clock(kAfterNoon + 39240);  // 23:59:00
+    Start();
+    Show("T", "<div name=\"T\">Time</div>", "<time format=\"%H%M\"/>");
+    EXPECT_EQ(Panel().Segments(), "2359      ");
+    clock.Advance(60);
+    Elapse(60000);
+    EXPECT_EQ(Panel().Segments(), "0000      ");
+    Show("D", "<div name=\"D\">Date</div>", "<date format=\"%d%m%y\"/>");
+    clock.Advance(86400);
+    Elapse(60000);
+    EXPECT_EQ(Panel().Segments(), "    081226");
+}
+
 TEST_F(ManagerTest, SettersAndTheClockSetTheWantedLocalTimeOnlyWhenItExists) {
     FakeWallClock clock(kAfterNoon);
     Start();
@@ -78,6 +92,26 @@ TEST_F(ManagerTest, SettersAndTheClockSetTheWantedLocalTimeOnlyWhenItExists) {
     EXPECT_EQ(Panel().Segments().substr(0, 4), "1405");
     manager->HandleKey(0, flushMask, "!submit");
     EXPECT_EQ(DateArgs(), "-s @1796565900\n");  // today, 14:05
+    // Stepping a 12-hour clock down past noon turns PM into AM; it submits by itself.
+    Show("H",
+         "<div name=\"H\"><settime format=\"%I%M\" inccursorkey=\"1\" decdatakey=\"4\" "
+         "autosubmit=\"500\" goto=\"#H\"/></div>");
+    auto blinking = [this] {  // the field being edited blinks
+        std::string cells;
+        for (int cell = 0; cell < 4; ++cell)
+            cells += Panel().segments[cell].mode == MODE_BLINK ? 'b' : '-';
+        return cells;
+    };
+    EXPECT_EQ(blinking(), "bb--");
+    Key(4);
+    Key(4);
+    EXPECT_EQ(Panel().Segments().substr(0, 4), "1105");
+    EXPECT_EQ(Panel().SymbolMode(AM), MODE_ON);
+    EXPECT_EQ(Panel().SymbolMode(PM), MODE_OFF);
+    Elapse(500);
+    EXPECT_EQ(DateArgs(), "-s @1796555100\n");  // today, 11:05
+    Key(1);
+    EXPECT_EQ(blinking(), "--bb");
     Show("D",
          "<div name=\"D\">Date<setdate format=\"%d%m%y\" inccursorkey=\"1\" incdatakey=\"2\" "
          "goto=\"#D\"/></div>");

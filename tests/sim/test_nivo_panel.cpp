@@ -2,12 +2,15 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <netinet/in.h>
+#include <poll.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <filesystem>
 #include <string>
+#include <thread>
 
 #include "panel/nivo_display.h"
 #include "sim/panel_decoder.h"
@@ -155,7 +158,7 @@ struct ProgramSide {
 
     ProgramSide() {
         mkfifo(keys.c_str(), 0600);
-        reader = FileDescriptor(open(keys.c_str(), O_RDONLY | O_NONBLOCK));
+        reader = FileDescriptor(open(keys.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
         sockaddr_in address{AF_INET, 0, {htonl(INADDR_LOOPBACK)}, {}};
         socklen_t length = sizeof address;
         bind(udp.Get(), reinterpret_cast<sockaddr*>(&address), sizeof address);
@@ -176,6 +179,12 @@ TEST(NivoPanel, SnapshotAndSvgShowTheRegisterFile) {
     EXPECT_EQ(output, RenderPanel(*DecodePanelFile(lcd)));
     EXPECT_EQ(RunPanel("--svg " + dir.Path("panel.svg") + " --lcd " + lcd, output), 0);
     EXPECT_EQ(ReadFile(dir.Path("panel.svg")), RenderPanelSvg(*DecodePanelFile(lcd)));
+    // Without --lcd: NIVO_LCD_DEVICE, else nivo_lcd.reg in the current folder.
+    EXPECT_EQ(RunCommand("NIVO_LCD_DEVICE=" + lcd + " " NIVO_PANEL " --snapshot", output), 0);
+    EXPECT_EQ(output, RenderPanel(*DecodePanelFile(lcd)));
+    std::filesystem::copy_file(lcd, dir.Path("nivo_lcd.reg"));
+    EXPECT_EQ(RunPanel("--snapshot", output, "cd " + dir.Path() + " && "), 0);
+    EXPECT_EQ(output, RenderPanel(*DecodePanelFile(lcd)));
     EXPECT_EQ(RunPanel("--snapshot --lcd " + dir.Path("missing.reg"), output), 1);
     EXPECT_EQ(RunPanel("--snapshot --lcd " + dir.Path(), output), 1);  // opens, cannot be read
     EXPECT_EQ(RunPanel("--snapshot --script x", output), 2);
@@ -191,8 +200,9 @@ TEST(NivoPanel, ScriptPressesKeysSendsNotificationsAndWaitsForText) {
     const std::string created = side.dir.Path("new.reg");
     const std::string script =
         side.dir.Write("run.txt",
-                       "# a tap, a combination, a key left held\nkey 1 20\npress 6\nrelease\n"
-                       "udp POWER\\nLOWBAT=true\\x21\npress 2\nquit\nkey 4\n");
+                       "# a tap, a combination, a key left held; CRLF lines\r\nkey 1 20\r\n"
+                       "press 6\r\nrelease\r\nudp POWER\\nLOWBAT=true\\x21\r\npress 2\r\n"
+                       "quit\r\nkey 4\r\n");
     std::string output;
     EXPECT_EQ(RunPanel("--script " + script + " --lcd " + created + side.args, output), 0)
         << output;
@@ -217,17 +227,59 @@ TEST(NivoPanel, ScriptPressesKeysSendsNotificationsAndWaitsForText) {
     EXPECT_TRUE(stat(fifo.c_str(), &info) == 0 && S_ISFIFO(info.st_mode));  // made for the program
 }
 
+// The program restarts while the script waits: keys reach the new one. Once no
+// program reads, the key is reported and the simulator lives on to say so.
+TEST(NivoPanel, ScriptKeysReachARestartedProgramAndAMissingOneIsReported) {
+    ProgramSide side;
+    const std::string lcd = side.dir.Write("lcd.reg", "");
+    const std::string script =
+        side.dir.Write("run.txt", "key 1 10\nwaitfor Back\nkey 2 10\nwaitfor Gone\nkey 4\n");
+    int status = 0;
+    std::string output;
+    std::thread panel([&] { status = RunPanel("--script " + script + " --lcd " + lcd + side.args, output); });
+    auto take = [&side](size_t bytes) {
+        std::string got;
+        for (int i = 0; i < 250 && got.size() < bytes; ++i) {
+            pollfd ready{side.reader.Get(), POLLIN, 0};
+            if (poll(&ready, 1, 20) == 1) got += side.Take(side.reader);
+        }
+        return got;
+    };
+    auto show = [&lcd](const std::string& text) {
+        NIVO_Display display(lcd);
+        display.WriteText(text, MODE_ON, 0);
+        display.Flush(NIVO_Display::FLUSH_ALL);
+    };
+    EXPECT_EQ(take(2), std::string("\x01\x00", 2));
+    side.reader.Reset();  // stopped, then started again
+    side.reader = FileDescriptor(open(side.keys.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
+    show("Back");
+    EXPECT_EQ(take(2), std::string("\x02\x00", 2));
+    side.reader.Reset();
+    show("Gone");
+    panel.join();
+    EXPECT_EQ(status, 1);
+    EXPECT_NE(output.find("script line 5: key: no program reads the key FIFO"), std::string::npos)
+        << output;
+}
+
 TEST(NivoPanel, TerminalKeysPressPanelKeysAndSendNotifications) {
     ProgramSide side;
     const std::string lcd = side.dir.Write("lcd.reg", "");
     std::string output;
     // script(1) gives the simulator a terminal; q arrives after the keys were handled.
     EXPECT_EQ(RunPanel("--lcd " + lcd + side.args + "' /dev/null", output,
-                       "(printf 3a; sleep 0.3; printf q) | timeout 20 script -qec '"),
+                       "(printf 3asrmMbBxniI; sleep 0.3; printf q) | timeout 20 script -qec '"),
               0)
         << output;
     EXPECT_EQ(side.Take(side.reader), std::string("\x04\x00", 2));
-    EXPECT_EQ(side.Take(side.udp), "ALARM");
+    std::string sent;
+    for (std::string text = side.Take(side.udp); !text.empty(); text = side.Take(side.udp))
+        sent += text + "|";
+    EXPECT_EQ(sent,
+              "ALARM|SERVICE|RELOAD|POWER\nU_SOURCE_FAIL=true\nU_USBD_OK=false|"
+              "POWER\nU_SOURCE_FAIL=false|POWER\nLOWBAT=true|POWER\nLOWBAT=false\nBAT_LEVEL=1.0|"
+              "WAVD\nRX=1|WAVD\nNEW_DEVICE=1|WAVD\nINSTALL_MODE=true|WAVD\nINSTALL_MODE=false|");
 }
 #endif
 
