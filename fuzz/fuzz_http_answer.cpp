@@ -1,6 +1,6 @@
-// Takes arbitrary bytes as the web server's answer: status line, success test and
-// extraction, then, for a successful answer with a document, the page build and
-// the first draw, as a page load would do.
+// Takes arbitrary bytes as the web server's answer: status line, success test,
+// where the answer ends (Content-Length) and extraction, then, for a successful
+// answer with a document, the page build and the first draw, as a page load would do.
 #include <cstdint>
 #include <cstdlib>
 #include <string>
@@ -39,6 +39,19 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         abort();
     }
     const bool success = IsSuccessResponse(answer);
+
+    // The framing of a complete header is the same however much body follows.
+    const AnswerFraming framing = ReadAnswerFraming(answer);
+    if (framing.headerComplete) {
+        if (framing.bodyStart > answer.size() || framing.contentLength < -1) abort();
+        const AnswerFraming header = ReadAnswerFraming(answer.substr(0, framing.bodyStart));
+        if (!header.headerComplete || header.bodyStart != framing.bodyStart ||
+            header.contentLength != framing.contentLength) {
+            abort();
+        }
+    } else if (framing.bodyStart != 0 || framing.contentLength != -1) {
+        abort();
+    }
 
     const std::string document = ExtractNivoml(answer);
     if (!document.empty() &&

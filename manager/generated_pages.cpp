@@ -53,8 +53,11 @@ void NIVO_Manager::ShowErrorPage() {
 bool NIVO_Manager::ShowGeneratedPage(const std::string& text) {
     auto page = std::make_unique<NivomlDocument>(text);
     if (!page->IsOk() || !page->Build() || !page->GetRoot()) return false;
+    int flushMask = 0;
+    EndInfoMessage(flushMask);  // the new page covers any message
     page->GetRoot()->Draw(*m_pDisplay);
     ShowStatus(m_pStatus.get(), m_pDisplay.get(), false);
     ReplacePage(std::move(page));
+    if (flushMask != 0) m_pDisplay->Flush(NIVO_Display::FLUSH_ALL);  // no timer will
     return true;
 }

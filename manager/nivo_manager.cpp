@@ -52,6 +52,7 @@ NIVO_Manager::NIVO_Manager(const std::string& homeURL) {
 
 NIVO_Manager::~NIVO_Manager() {
     if (Init()) {
+        m_pDisplay->EndMessage();
         m_pDisplay->Clear();
         m_pDisplay->WriteSegText("off", MODE_ON, 4);
         m_pDisplay->SetLed(LED_DISPLAY, MODE_ON);

@@ -104,6 +104,7 @@ public:
     void ActivateBacklight();
     void ActivateInfoMsgNivo(const std::string& text, int ms, int& flushMask);
     void ActivatePleaseWait(int ms, int& flushMask);
+    void EndInfoMessage(int& flushMask);
     void PreparePleaseWaitMsg(int ms);
     void ActivateSetBitsWriteSocket(int ms);
     void ActivateInstallMode(int ms);

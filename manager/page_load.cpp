@@ -126,6 +126,7 @@ void NIVO_Manager::HandleReceivedMsg(int& flushMask) {
     const bool success = IsSuccessResponse(m_received);
     if (success && !ShouldLoadAnswer()) {
         Logger::Log(Logger::Debug, "I don't load the answer.");
+        EndInfoMessage(flushMask);  // "Please wait..." has nothing left to wait for
         AcceptAnswer();
         return;
     }
@@ -148,10 +149,10 @@ void NIVO_Manager::HandleReceivedMsg(int& flushMask) {
     }
     if (NIVOML_MAINOBJ* root = page->GetRoot()) {
         if (m_drawNewPage) {
+            EndInfoMessage(flushMask);  // the new page covers any message
             root->Draw(*m_pDisplay);
             ShowStatus(m_pStatus.get(), m_pDisplay.get(), false);
             flushMask |= NIVO_Display::FLUSH_ALL;
-            KillTimer(INFO_MSG_NIVO_OFF);  // the new page covers any message
         }
         m_drawNewPage = true;
         ReplacePage(std::move(page));

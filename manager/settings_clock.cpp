@@ -165,7 +165,6 @@ void NIVO_Manager::ApplyDisplaySetting(const std::string& key, const std::string
     } else if (key == "TIMEFORMAT") {
         ApplyFormat(display, &NIVO_Display::SetTimeFormat, "TIMEFORMAT", value,
                     config.GetStringValue(key, kDefaultTimeFormat));
-        // Taken before the redraw: without a clock on show it switches the format off.
         const std::string accepted = display.GetTimeFormat();
         OnTimer(TIME_UPDATE);
         StoreFormat(config, "TIMEFORMAT", accepted);

@@ -38,14 +38,19 @@ void NIVO_Manager::OnTimer(unsigned long id) {
             m_pDisplay->Flush(NIVO_Display::FLUSH_LEDS);
             return;
         case INFO_MSG_NIVO_OFF:
+            m_pDisplay->EndMessage();
             if (NIVOML_MAINOBJ* root = GetRoot()) {
-                root->Draw(*m_pDisplay);
-                // The page's redraw must not take the status LEDs and symbols with it.
-                ShowStatus(m_pStatus.get(), m_pDisplay.get(), false);
-                m_pDisplay->Flush(NIVO_Display::FLUSH_ALL);
-            } else {
-                m_pDisplay->Flush(NIVO_Display::FLUSH_TEXT);
+                if (root->GetFormForKey(0) || root->GetDateTimeSetter()) {
+                    // A redraw would reset what the user entered: the page comes
+                    // back as it stands under the message, its timers started again.
+                    root->StartTimers();
+                } else {
+                    root->Draw(*m_pDisplay);
+                    // The page's redraw must not take the status LEDs and symbols with it.
+                    ShowStatus(m_pStatus.get(), m_pDisplay.get(), false);
+                }
             }
+            m_pDisplay->Flush(NIVO_Display::FLUSH_ALL);
             return;
         case AUTO_SUBMIT_FORM_EXEC:
         case AUTO_SUBMIT_SETDATETIME_EXEC:
@@ -63,7 +68,7 @@ void NIVO_Manager::OnTimer(unsigned long id) {
             return;
         case TIME_UPDATE:
             RequestTimer(SecondsToNextMinute() * 1000L, TIME_UPDATE);
-            if (m_pDisplay->HasTimeFormat() || m_pDisplay->HasDateFormat()) {
+            if (m_pDisplay->IsTimeLive() || m_pDisplay->IsDateLive()) {
                 m_pDisplay->Flush(NIVO_Display::FLUSH_SEGMENTS);
             }
             return;
@@ -129,9 +134,7 @@ void NIVO_Manager::ActivateInfoMsgNivo(const std::string& text, int ms, int& flu
     if (ms < 1) return;
     Logger::Log(Logger::Debug, "ActivateInfoMsgNivo(): %i", ms);
     KillTimer(INFO_MSG_NIVO_OFF);
-    m_pDisplay->ClearText(-1, 0, 0);
-    m_pDisplay->CursorOff();
-    m_pDisplay->WriteText(text, MODE_ON, 0);
+    m_pDisplay->ShowMessage(text);
     flushMask |= NIVO_Display::FLUSH_TEXT;
     RequestTimer(ms, INFO_MSG_NIVO_OFF);
 }
@@ -198,4 +201,11 @@ void NIVO_Manager::RestartTimer(long ms, unsigned long id) {
 
 void NIVO_Manager::StopTimer(unsigned long id) {
     KillTimer(id);
+}
+
+void NIVO_Manager::EndInfoMessage(int& flushMask) {
+    KillTimer(INFO_MSG_NIVO_OFF);
+    if (!m_pDisplay->IsMessageShown()) return;
+    m_pDisplay->EndMessage();
+    flushMask |= NIVO_Display::FLUSH_TEXT;
 }

@@ -17,11 +17,19 @@ namespace {
 const char* const kDisplaySetting = "DISPLAY_SETTING";
 
 // Pairs of a GET request travel in the query: a literal '%' or '+' typed on the
-// panel must not turn into an escape or a blank on the server's side.
-void EscapeQueryPairs(std::string& pairs) {
-    ReplaceAll(pairs, "%", "%25");
-    ReplaceAll(pairs, "+", "%2B");
-    EncodeUrlText(pairs);
+// panel must not turn into an escape or a blank on the server's side, nor a
+// value's '&', '=' or '#' into another pair or the end of the query. Blanks
+// and '"' are encoded once the pairs are joined.
+std::string EscapeQueryText(const std::string& text, bool value) {
+    std::string out = text;
+    ReplaceAll(out, "%", "%25");
+    ReplaceAll(out, "+", "%2B");
+    if (value) {
+        ReplaceAll(out, "&", "%26");
+        ReplaceAll(out, "=", "%3D");
+        ReplaceAll(out, "#", "%23");
+    }
+    return out;
 }
 }  // namespace
 
@@ -169,11 +177,17 @@ std::string NIVOML_FORM::BuildRequest(NIVO_Display& display, const std::string& 
     std::string pairs;
     for (NIVOML_FORMOBJ* control : controls) {
         const std::string value = control->GetValue(display);
-        if (!value.empty()) pairs += control->GetControlName() + "=" + value + separator;
+        if (value.empty()) continue;
+        if (post) {
+            pairs += control->GetControlName() + "=" + value + separator;
+        } else {
+            pairs += EscapeQueryText(control->GetControlName(), false) + "=" +
+                     EscapeQueryText(value, true) + separator;
+        }
     }
     if (!post) {
         if (!pairs.empty()) pairs.pop_back();
-        EscapeQueryPairs(pairs);
+        EncodeUrlText(pairs);
         return m_method + " " + m_action + "?" + pairs + escapedTail + " HTTP/1.0\r\n\r\n";
     }
     // Content-Length counts the pairs only; the tail rides behind them.

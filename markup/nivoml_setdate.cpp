@@ -28,7 +28,7 @@ bool NIVOML_SETDATE::IsAcceptedFormat(const std::string& format) const {
 void NIVOML_SETDATE::Draw(NIVO_Display& display) {
     display.ShowDateTime(m_format, "", MODE_ON);
     display.SetSymbols(DATE | DATE_P1 | DATE_P2, MODE_ON);
-    display.ClearDateFormat();
+    display.StopLiveDate();
     // Step back so that the step below lands on the field being edited.
     if (m_cursor >= -1 && m_cursor <= kLastField + 1) m_cursor -= m_cursorStep;
     IncCursor(display);

@@ -31,9 +31,9 @@ bool NIVOML_SETDATETIME::IsAcceptedFormat(const std::string& format) const {
 // Every draw moves the cursor one field on: there is no step back here.
 void NIVOML_SETDATETIME::Draw(NIVO_Display& display) {
     display.ShowDateTime("", m_format, MODE_ON);  // ten characters fill the whole field
-    display.ClearTimeFormat();
+    display.StopLiveTime();
     // A live date from the page head would otherwise overwrite the edited date.
-    display.ClearDateFormat();
+    display.StopLiveDate();
     IncCursor(display);
 }
 

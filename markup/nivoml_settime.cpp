@@ -27,7 +27,7 @@ bool NIVOML_SETTIME::IsAcceptedFormat(const std::string& format) const {
 void NIVOML_SETTIME::Draw(NIVO_Display& display) {
     display.ShowDateTime("", m_format, MODE_ON);
     display.SetSymbols(COLON | TIME, MODE_ON);
-    display.ClearTimeFormat();
+    display.StopLiveTime();
     // Step back so that the step below lands on the field being edited.
     if (m_cursor >= -1 && m_cursor <= kLastField + 1) m_cursor -= m_cursorStep;
     IncCursor(display);

@@ -1,6 +1,7 @@
 #include "net/http_text.h"
 
 #include <algorithm>
+#include <cctype>
 
 #include "util/conversions.h"
 #include "util/utilities.h"
@@ -90,6 +91,55 @@ std::string ExtractNivoml(const std::string& answer) {
     const std::string::size_type end = answer.rfind(kClose);
     if (start == std::string::npos || end == std::string::npos || start >= end) return "";
     return answer.substr(start, end + kClose.size() - start);
+}
+
+namespace {
+
+// The value of a "Content-Length:" header line (name in any case), -1 when the
+// line is another header or the value is not a plain decimal number.
+long long ContentLengthOf(const std::string& line) {
+    static const char kName[] = "content-length:";
+    const size_t nameLength = sizeof kName - 1;
+    if (line.size() < nameLength) return -1;
+    for (size_t i = 0; i < nameLength; ++i) {
+        if (std::tolower(static_cast<unsigned char>(line[i])) != kName[i]) return -1;
+    }
+    size_t first = line.find_first_not_of(" \t", nameLength);
+    size_t last = line.find_last_not_of(" \t\r");
+    if (first == std::string::npos || last < first) return -1;
+    long long value = 0;
+    for (size_t i = first; i <= last; ++i) {
+        if (line[i] < '0' || line[i] > '9') return -1;
+        // Anything past this is far beyond every answer bound.
+        if (value < (1LL << 40)) value = value * 10 + (line[i] - '0');
+    }
+    return value;
+}
+
+}  // namespace
+
+AnswerFraming ReadAnswerFraming(const std::string& answer) {
+    AnswerFraming framing;
+    const size_t crlf = answer.find("\r\n\r\n");
+    const size_t lf = answer.find("\n\n");
+    if (crlf == std::string::npos && lf == std::string::npos) return framing;
+    const size_t headerEnd = std::min(crlf, lf);
+    framing.headerComplete = true;
+    framing.bodyStart = headerEnd + (headerEnd == crlf ? 4 : 2);
+    size_t start = answer.find('\n');  // the status line names no length
+    while (start != std::string::npos && start < headerEnd) {
+        const size_t end = answer.find('\n', start + 1);
+        const long long value = ContentLengthOf(answer.substr(start + 1, end - start - 1));
+        if (value >= 0) {
+            if (framing.contentLength >= 0 && framing.contentLength != value) {
+                framing.contentLength = -1;  // contradicting lengths: trust the stream
+                return framing;
+            }
+            framing.contentLength = value;
+        }
+        start = end;
+    }
+    return framing;
 }
 
 bool HasControlByte(const std::string& text) {

@@ -19,5 +19,15 @@ void ParseStatusLine(const std::string& answer, std::string& httpVersion,
 bool IsSuccessResponse(const std::string& answer);  // status 200..299
 // From the first "<nivoml" to the end of the last "</nivoml>", or "".
 std::string ExtractNivoml(const std::string& answer);
+// What an answer's header says of where the answer ends. The header is complete
+// at the first empty line; contentLength is -1 when it names no length (or one
+// that is not a plain decimal number, or two different ones): the end of the
+// stream ends the answer then.
+struct AnswerFraming {
+    bool headerComplete = false;
+    size_t bodyStart = 0;
+    long long contentLength = -1;
+};
+AnswerFraming ReadAnswerFraming(const std::string& answer);
 // True when text holds a byte below 0x20 or 0x7F.
 bool HasControlByte(const std::string& text);

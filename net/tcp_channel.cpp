@@ -12,6 +12,7 @@
 #include <climits>
 #include <cstring>
 
+#include "net/http_text.h"
 #include "util/logger.h"
 #include "util/timer.h"
 
@@ -51,6 +52,18 @@ int FinishConnect(int fd, int timeoutMs) {
         return -1;
     }
     return 0;
+}
+
+// The server closed: the answer is whole unless its header promised more.
+int EndOfStream(const std::string& answer, const AnswerFraming& framing) {
+    if (framing.contentLength >= 0 &&
+        static_cast<long long>(answer.size() - framing.bodyStart) < framing.contentLength) {
+        Logger::Log(Logger::Error,
+                    "TCP_CHANNEL::Receive: closed before the %lld bytes of Content-Length",
+                    framing.contentLength);
+        return -1;
+    }
+    return static_cast<int>(answer.size());
 }
 
 }  // namespace
@@ -119,6 +132,7 @@ int TCP_CHANNEL::Receive(std::string& out) {
     const int fd = GetSocket();
     if (fd < 1) return -1;
     char buffer[kReadChunk];
+    AnswerFraming framing;
     for (;;) {
         const int left = MsUntilAnswerDeadline();
         if (left <= 0) break;
@@ -133,13 +147,31 @@ int TCP_CHANNEL::Receive(std::string& out) {
         // One byte past the limit tells a full answer from a cut one.
         const size_t room = std::min(sizeof buffer, kMaxAnswerBytes + 1 - out.size());
         const ssize_t n = ::read(fd, buffer, room);
-        if (n == 0) return static_cast<int>(out.size());
+        if (n == 0) return EndOfStream(out, framing);
         if (n < 0) {
             if (errno == EINTR || errno == EAGAIN || errno == EWOULDBLOCK) continue;
             Logger::Log(Logger::Error, "TCP_CHANNEL::Receive: %s", std::strerror(errno));
             return -1;
         }
         out.append(buffer, static_cast<size_t>(n));
+        if (!framing.headerComplete) framing = ReadAnswerFraming(out);
+        if (framing.contentLength >= 0) {
+            // A server that keeps the connection open must not cost the answer.
+            const long long body = static_cast<long long>(out.size() - framing.bodyStart);
+            const size_t bodyRoom = kMaxAnswerBytes - std::min(kMaxAnswerBytes, framing.bodyStart);
+            if (framing.contentLength > static_cast<long long>(bodyRoom)) {
+                Logger::Log(Logger::Error, "TCP_CHANNEL::Receive: answer longer than %zu bytes",
+                            kMaxAnswerBytes);
+                return -1;
+            }
+            if (body == framing.contentLength) return static_cast<int>(out.size());
+            if (body > framing.contentLength) {
+                Logger::Log(Logger::Error,
+                            "TCP_CHANNEL::Receive: more than the %lld bytes of Content-Length",
+                            framing.contentLength);
+                return -1;
+            }
+        }
         if (out.size() > kMaxAnswerBytes) {
             out.resize(kMaxAnswerBytes);
             Logger::Log(Logger::Error, "TCP_CHANNEL::Receive: answer longer than %zu bytes",

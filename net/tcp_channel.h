@@ -1,6 +1,6 @@
 #pragma once
 // The client side of one HTTP/1.0 exchange with the web server on 127.0.0.1:
-// connect, send the request, read the answer until the server closes.
+// connect, send the request, read the answer until it is complete.
 #include "net/http_channel.h"
 
 class TCP_CHANNEL : public HTTP_CHANNEL {
@@ -20,9 +20,10 @@ public:
 
     // Also starts the answer clock.
     int SendMessage(const std::string& message) override;
-    // Reads until the server closes the stream, every byte kept. The length of
-    // out; -1 when the answer was cut (answer clock ran out, more than
-    // kMaxAnswerBytes, read error): out then holds what did arrive.
+    // Reads until the server closes the stream, or until the body has the length
+    // its Content-Length header announced. The length of out; -1 when the answer
+    // was cut or broken (answer clock ran out, more than kMaxAnswerBytes, a body
+    // longer or shorter than announced, read error): out then holds what did arrive.
     int Receive(std::string& out) override;
     // Milliseconds left on the answer clock (0 or less: overdue).
     int MsUntilAnswerDeadline() const;

@@ -189,8 +189,8 @@ NIVO_Display::NIVO_Display(const std::string& devicePath)
 
 NIVO_Display::~NIVO_Display() {
     m_planes.reset();
-    const bool hadError = !m_device.IsOpen() || m_writeFailed;
-    if (!m_device.Reset() || hadError) {
+    // A device that never opened has nothing to close.
+    if (m_device.IsOpen() && !m_device.Reset()) {
         Logger::Log(Logger::Error, "NIVO_Display: Fehler beim Schliessen des Displaykanals.");
     }
 }
@@ -228,9 +228,19 @@ void NIVO_Display::Flush(int what) {
         if (what & FLUSH_LEDS) WriteLeds(m_leds);
         if (what & FLUSH_SEGMENTS) WriteSegmentRow(i, plane.segments);
         if (what & FLUSH_SYMBOLS) WriteSymbols(i, plane.symbols);
-        if (what & FLUSH_TEXT) {
+        if ((what & FLUSH_TEXT) && !m_messageShown) {
             WriteTextRow(i, plane.text);
             SetCursor(m_cursor);
+        }
+    }
+    if (what & FLUSH_TEXT) {
+        if (m_messageShown) {
+            WriteMessageRows();
+        } else if (m_fixedTextHidden) {
+            m_fixedTextHidden = false;
+            if (m_planes[0].text == kFixedTextMarker) {
+                WriteAt(kFixedTextOffset, std::string(1, static_cast<char>(m_fixedText)), true);
+            }
         }
     }
     m_holdWrites = true;
@@ -348,8 +358,8 @@ std::string NIVO_Display::GetText(int pos, int len) const {
 
 void NIVO_Display::WriteSegText(const std::string& text, int mode, int pos) {
     const int n = static_cast<int>(text.size());
-    if (pos <= 3) m_timeFormat.clear();
-    if (static_cast<int64_t>(pos) + n > 4) m_dateFormat.clear();
+    if (pos <= 3) m_timeLive = false;
+    if (static_cast<int64_t>(pos) + n > 4) m_dateLive = false;
     switch (mode) {
         case MODE_ON:
             WriteSegmentRow(0, m_planes[0].OverlaySegments(pos, text));
@@ -383,8 +393,8 @@ void NIVO_Display::ClearSegText(int plane, int len, int pos) {
     // A live field whose first digit is gone from both content planes has ended.
     const DisplayPlane& p0 = m_planes[0];
     const DisplayPlane& p2 = m_planes[2];
-    if (p0.SegmentEmptyAt(0) && p2.SegmentEmptyAt(0)) m_timeFormat.clear();
-    if (p0.SegmentEmptyAt(4) && p2.SegmentEmptyAt(4)) m_dateFormat.clear();
+    if (p0.SegmentEmptyAt(0) && p2.SegmentEmptyAt(0)) m_timeLive = false;
+    if (p0.SegmentEmptyAt(4) && p2.SegmentEmptyAt(4)) m_dateLive = false;
 }
 
 void NIVO_Display::GetSegCharAt(int pos, char& ch, int& mode) const {
@@ -535,32 +545,40 @@ void NIVO_Display::ShowDateTime(const std::string& dateFormat, const std::string
             break;
     }
     if (mode == MODE_OFF) return;
-    if (!dateFormat.empty()) m_dateFormat = dateFormat;
-    if (!timeFormat.empty()) m_timeFormat = timeFormat;
+    if (!dateFormat.empty()) {
+        m_liveDateFormat = dateFormat;
+        m_dateLive = true;
+    }
+    if (!timeFormat.empty()) {
+        m_liveTimeFormat = timeFormat;
+        m_timeLive = true;
+    }
 }
 
 void NIVO_Display::RefreshLiveClock() {
     char ch;
     int mode = MODE_OFF;
-    if (!m_timeFormat.empty()) {
+    if (m_timeLive) {
         GetSegCharAt(0, ch, mode);
-        ShowDateTime("", m_timeFormat, mode);
+        ShowDateTime("", m_liveTimeFormat, mode);
     }
-    if (!m_dateFormat.empty()) {
+    if (m_dateLive) {
         GetSegCharAt(4, ch, mode);
-        ShowDateTime(m_dateFormat, "", mode);
+        ShowDateTime(m_liveDateFormat, "", mode);
     }
 }
 
 bool NIVO_Display::SetTimeFormat(const std::string& format) {
     if (format != "%I%M" && format != "%H%M") return false;
     m_timeFormat = format;
+    if (m_timeLive) m_liveTimeFormat = format;
     return true;
 }
 
 bool NIVO_Display::SetDateFormat(const std::string& format) {
     if (format != "%d%m%y" && format != "%y%m%d") return false;
     m_dateFormat = format;
+    if (m_dateLive) m_liveDateFormat = format;
     return true;
 }
 
@@ -570,6 +588,34 @@ void NIVO_Display::ShowFixedText(int index) {
     ClearText(-1, 0, 0);
     Flush(FLUSH_TEXT);
     for (int i = 0; i < kPlaneCount; ++i) m_planes[i].text = kFixedTextMarker;
-    const int shown = Clamp(index, 0, kFixedTextCount - 1);
-    WriteAt(kFixedTextOffset, std::string(1, static_cast<char>(shown)), true);
+    m_fixedText = Clamp(index, 0, kFixedTextCount - 1);
+    // Under a message the text comes when the message ends.
+    if (m_messageShown) {
+        m_fixedTextHidden = true;
+        return;
+    }
+    WriteAt(kFixedTextOffset, std::string(1, static_cast<char>(m_fixedText)), true);
+}
+
+// ---- information message ----
+
+void NIVO_Display::ShowMessage(const std::string& text) {
+    m_message = text;
+    m_message.resize(std::min<size_t>(m_message.size(), kTextCells));
+    m_messageShown = true;
+    // A fixed text on show must come back when the message ends.
+    if (m_planes[0].text == kFixedTextMarker) m_fixedTextHidden = true;
+}
+
+void NIVO_Display::EndMessage() {
+    m_messageShown = false;
+}
+
+// The message steady on plane 0, the other planes empty: no blink, no cursor.
+void NIVO_Display::WriteMessageRows() {
+    for (int i = 0; i < kPlaneCount; ++i) {
+        std::string row(kTextCells, m_planes[i].textFill);
+        if (i == 0) row.replace(0, m_message.size(), m_message);
+        WriteAt(m_planes[i].base + kTextOffset, ConvertText(row), false);
+    }
 }

@@ -67,16 +67,25 @@ public:
     void CursorOff();
     int GetCursor() const { return m_cursor; }
 
-    // Live clock on the segment field.
+    // Live clock on the segment field. The formats are settings: setting one
+    // changes what a live field shows, but never makes a field live again that a
+    // page or a setter has taken over.
     void ShowDateTime(const std::string& dateFormat, const std::string& timeFormat, int mode);
     bool SetTimeFormat(const std::string& format);  // "%I%M" or "%H%M"
     bool SetDateFormat(const std::string& format);  // "%d%m%y" or "%y%m%d"
     std::string GetTimeFormat() const { return m_timeFormat; }
     std::string GetDateFormat() const { return m_dateFormat; }
-    bool HasTimeFormat() const { return !m_timeFormat.empty(); }
-    bool HasDateFormat() const { return !m_dateFormat.empty(); }
-    void ClearTimeFormat() { m_timeFormat.clear(); }
-    void ClearDateFormat() { m_dateFormat.clear(); }
+    bool IsTimeLive() const { return m_timeLive; }
+    bool IsDateLive() const { return m_dateLive; }
+    void StopLiveTime() { m_timeLive = false; }
+    void StopLiveDate() { m_dateLive = false; }
+
+    // An information message over the text row. While it is on show, text and
+    // cursor writes go to the page underneath and are not seen; ending it brings
+    // the page back as it now is.
+    void ShowMessage(const std::string& text);
+    void EndMessage();
+    bool IsMessageShown() const { return m_messageShown; }
 
     void ShowFixedText(int index);  // 0..19, built into the device
 
@@ -93,12 +102,22 @@ private:
     void WriteLeds(unsigned value);
     void ResetPlanePart(int part, int plane);
     void RefreshLiveClock();
+    void WriteMessageRows();
 
     FileDescriptor m_device;
     std::unique_ptr<DisplayPlane[]> m_planes;
     int m_cursor = -1;
     std::string m_dateFormat;
     std::string m_timeFormat;
+    // What a live field shows: a page's own format, or the setting once changed.
+    std::string m_liveDateFormat;
+    std::string m_liveTimeFormat;
+    bool m_dateLive = false;
+    bool m_timeLive = false;
+    std::string m_message;
+    bool m_messageShown = false;
+    bool m_fixedTextHidden = false;  // a fixed text chosen or covered while a message was shown
+    int m_fixedText = 0;
     bool m_holdWrites = true;
     bool m_writeFailed = false;
     unsigned m_leds = 0;

@@ -92,8 +92,9 @@ protected:
         manager->WaitAndHandle(1);
     }
     // Writes the pending request, answers it as the web server would ("" keeps the
-    // connection silent) and reads the answer; the request as it came.
-    std::string Serve(const std::string& answer) {
+    // connection silent; keepOpen leaves it open after the answer) and reads the
+    // answer; the request as it came.
+    std::string Serve(const std::string& answer, bool keepOpen = false) {
         manager->WaitAndHandle(100);
         pollfd ready{m_server.Get(), POLLIN, 0};
         if (::poll(&ready, 1, 500) != 1) {
@@ -109,7 +110,7 @@ protected:
         if (answer.empty()) return request;
         EXPECT_EQ(::send(m_client.Get(), answer.data(), answer.size(), 0),
                   static_cast<ssize_t>(answer.size()));
-        m_client.Reset();
+        if (!keepOpen) m_client.Reset();
         manager->WaitAndHandle(100);
         return request;
     }

@@ -11,13 +11,13 @@ TEST_F(ManagerTest, SettingsFormClampsSavesAndLoadsThePageItNames) {
     EXPECT_EQ(ReadFile(Config()),
               "BACKLIGHT=60\nCONTRAST=7\nBRIGHTNESS=15\nTIMEFORMAT=%H%M\nDATEFORMAT=%d%m%y\n");
     manager->ApplyDisplaySettings(
-        "CONTRAST=20;;BACKLIGHT;FOO=1;BRIGHTNESS=3;sLoadPage=" + Url("/home") + ";sDivname=D2");
-    EXPECT_EQ(Panel().contrast, 15);
-    EXPECT_EQ(Panel().brightness, 3);
+        "CONTRAST=-2;;BACKLIGHT;FOO=1;BRIGHTNESS=16;sLoadPage=" + Url("/home") + ";sDivname=D2");
+    EXPECT_EQ(Panel().contrast, 0);
+    EXPECT_EQ(Panel().brightness, 15);
     EXPECT_EQ(ReadFile(Config()),
-              "BACKLIGHT=60\nCONTRAST=15\nBRIGHTNESS=3\nTIMEFORMAT=%H%M\nDATEFORMAT=%d%m%y\n");
+              "BACKLIGHT=60\nCONTRAST=0\nBRIGHTNESS=15\nTIMEFORMAT=%H%M\nDATEFORMAT=%d%m%y\n");
     EXPECT_TRUE(log.Has(5, "Displayeinstellung \"FOO\" unbekannt."));
-    EXPECT_EQ(Pending(), "GET /home?sContrast=15&sBacklight=60&sBrightness=3&sDivname=D2");
+    EXPECT_EQ(Pending(), "GET /home?sContrast=0&sBacklight=60&sBrightness=15&sDivname=D2");
 
     // Chosen on a page without a clock, the format is still kept.
     Show("D", "<div name=\"D\">No clock</div>");
@@ -47,13 +47,13 @@ TEST_F(ManagerTest, RefusedFormatsFallBackToDefaultAtStartAndToStoredValueInForm
     EXPECT_EQ(Panel().Segments().substr(0, 4), "0105");  // still the stored 12-hour clock
     EXPECT_NE(ReadFile(Config()).find("TIMEFORMAT=%I%M\n"), std::string::npos);
 
-    // A setter on show turns the live clock off: that "" is no format to store.
+    // With a setter on show the format is still a setting: junk in the file is corrected.
     Show("D",
          "<div name=\"D\"><settime inccursorkey=\"1\" incdatakey=\"2\" format=\"%H%M\" "
          "goto=\"#D\"/></div>");
     dir.Write("nivo_lcd.conf", "TIMEFORMAT=junk\n");
     manager->ApplyDisplaySetting("TIMEFORMAT", "%H:%M");
-    EXPECT_EQ(ReadFile(Config()), "TIMEFORMAT=junk\n");
+    EXPECT_EQ(ReadFile(Config()), "TIMEFORMAT=%I%M\n");
 }
 
 TEST_F(ManagerTest, SignalReloadAppliesTheEditedFileWithoutFiringTheTimers) {

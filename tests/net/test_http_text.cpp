@@ -68,4 +68,33 @@ TEST(HttpTextTest, StatusLineIsReadAtFixedColumnsAndOnlyACarriageReturnIsDropped
               "");
 }
 
+// Where an answer ends: at the empty line's Content-Length, else at the stream's end.
+TEST(HttpText, AnswerFramingReadsTheContentLengthOfACompleteHeader) {
+    const struct {
+        const char* answer;
+        const char* framing;  // complete|body start|length
+    } cases[] = {
+        {"HTTP/1.0 200 OK\r\nContent-Length: 5\r\n", "0|0|-1"},  // header not complete yet
+        {"HTTP/1.0 200 OK\r\nContent-Length: 5\r\n\r\nab", "1|38|5"},
+        {"HTTP/1.0 200 OK\nCONTENT-LENGTH:7 \n\n", "1|35|7"},
+        {"HTTP/1.0 200 OK\r\ncontent-length: \t12\r\nX: 1\r\n\r\n", "1|46|12"},
+        {"HTTP/1.0 200 OK\r\nContent-Length: x5\r\n\r\n", "1|39|-1"},
+        {"HTTP/1.0 200 OK\r\nContent-Length: 5\r\nContent-Length: 6\r\n\r\n", "1|57|-1"},
+        {"HTTP/1.0 200 OK\r\nContent-Length: 5\r\nContent-Length: 5\r\n\r\n", "1|57|5"},
+        {"HTTP/1.0 200 OK\r\nX-Content-Length: 5\r\n\r\nContent-Length: 1\r\n", "1|40|-1"},
+        {"Content-Length: 5\r\n\r\n", "1|21|-1"},  // a status line is no header
+    };
+    for (const auto& [answer, framing] : cases) {
+        const AnswerFraming read = ReadAnswerFraming(answer);
+        EXPECT_EQ(std::to_string(read.headerComplete) + "|" + std::to_string(read.bodyStart) + "|" +
+                      std::to_string(read.contentLength),
+                  framing)
+            << answer;
+    }
+    // Beyond every bound, whatever the digits.
+    EXPECT_GT(ReadAnswerFraming("HTTP/1.0 200 OK\r\nContent-Length: 99999999999999999999999\r\n\r\n")
+                  .contentLength,
+              1LL << 30);
+}
+
 }  // namespace

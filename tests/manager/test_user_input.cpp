@@ -1,0 +1,139 @@
+// What the user entered or is waiting for is never lost to a settings change, a
+// failed request, a counter's tick or a server that keeps its connection open.
+#include <arpa/inet.h>
+#include <netinet/in.h>
+
+#include "manager/nivo_status.h"
+#include "manager_fixture.h"
+#include "util/time_of_day.h"
+
+namespace {
+
+constexpr time_t kAfterNoon = 1796562300;  // 2026-12-06 13:05:00 UTC
+const std::string kSetter =
+    "<div name=\"T\">Time<settime format=\"%H%M\" inccursorkey=\"1\" incdatakey=\"2\" "
+    "goto=\"#T\"/></div>";
+
+const std::string kPage =
+    "<nivoml><head><goto div=\"A\"/></head><body><div name=\"A\">Fast</div></body></nivoml>";
+
+TEST_F(ManagerTest, SetterEditSurvivesSignalFormAndMinuteUntilItIsSubmitted) {
+    FakeWallClock clock(kAfterNoon);
+    Start();
+    Show("T", kSetter);
+    Key(2);
+    ASSERT_EQ(Panel().Segments().substr(0, 4), "1405");
+    dir.Write("nivo_lcd.conf", "TIMEFORMAT=%I%M\n");
+    manager->ReloadDisplaySettings();
+    manager->ApplyDisplaySettings("TIMEFORMAT=%H%M;DATEFORMAT=%y%m%d");
+    Elapse(60000);  // the minute clock
+    EXPECT_EQ(Panel().Segments().substr(0, 4), "1405");
+    int flushMask = 0;
+    manager->HandleKey(0, flushMask, "!submit");
+    EXPECT_EQ(DateArgs(), "-s @1796565900\n");  // 14:05, as entered
+    EXPECT_NE(ReadFile(Config()).find("TIMEFORMAT=%H%M\nDATEFORMAT=%y%m%d\n"), std::string::npos);
+}
+
+TEST_F(ManagerTest, FailedSubmissionKeepsEntriesAndFocusWhenTheMessageEnds) {
+    Start();
+    Show("F", "<div name=\"F\">Pin<form method=\"get\" action=\"http://127.0.0.1:1/f.cgi\">"
+              "<input type=\"text\" name=\"p\" value=\"12\" mask=\"1,1\"/>"
+              "<input type=\"text\" name=\"q\" value=\"5\" mask=\"1\"/>"
+              "<input type=\"incdata\" key=\"2\"/><input type=\"inccursor\" key=\"1\"/>"
+              "<input type=\"submit\" key=\"4\"/></form></div>");
+    Key(1);
+    Key(2);  // the second digit of p
+    Key(4);  // nobody listens on port 1
+    EXPECT_EQ(Panel().Line(0), "Retry...   ");
+    Elapse(2000);
+    EXPECT_EQ(Panel().Line(0), "Pin135     ");
+    EXPECT_EQ(Panel().cursor, 4);
+    Key(1);  // the focus moves on from where it was
+    Key(2);
+    EXPECT_EQ(Panel().Line(0), "Pin136     ");
+}
+
+TEST_F(ManagerTest, CountersDoNotCoverPleaseWaitOrRetry) {
+    FakeWallClock clock(kAfterNoon);
+    Start();  // the base page counts down under "Retry..."
+    EXPECT_EQ(Panel().Line(0), "Retry...   ");
+    clock.Advance(1);
+    Elapse(1000);
+    EXPECT_EQ(Panel().Line(0), "Retry...   ");
+    clock.Advance(1);
+    Elapse(1000);
+    EXPECT_EQ(Panel().Line(0), "New request");
+
+    Show("C", "<div name=\"C\">Wait<skip/><counter from=\"9\" to=\"0\"/></div>", "",
+         " alarmpage=\"" + Url("/alarm") + "\"");
+    Notify("ALARM");
+    Serve("");  // a slow server
+    Elapse(2000);
+    EXPECT_EQ(Panel().Line(0), "Please     ");
+    clock.Advance(1);
+    Elapse(1000);
+    EXPECT_EQ(Panel().Line(0), "Please     ");
+}
+
+TEST_F(ManagerTest, AnswerWithContentLengthIsCompleteWithoutTheServerClosing) {
+    Start();
+    const std::string& page = kPage;
+    const std::string header = "HTTP/1.0 200 OK\r\nContent-length: ";
+    manager->LoadNivomlPage(Url("/a"), "");
+    Serve(header + std::to_string(page.size()) + "\r\n\r\n" + page, true);
+    EXPECT_EQ(Panel().Line(0), "Fast       ");
+    EXPECT_EQ(manager->GetPendingRequest(), "");
+
+    manager->LoadNivomlPage(Url("/b"), "");  // more than announced: rejected
+    Serve(header + std::to_string(page.size() - 1) + "\r\n\r\n" + page, true);
+    EXPECT_TRUE(log.Has(5, "TCP_CHANNEL::Receive: more than the " +
+                               std::to_string(page.size() - 1) + " bytes of Content-Length"));
+    EXPECT_EQ(log.Count("errcount_thisMsg: 1"), 1);
+    Elapse(1000);  // its second attempt, rejected too: given up
+    Serve(header + std::to_string(page.size() - 1) + "\r\n\r\n" + page, true);
+    EXPECT_EQ(manager->GetPendingRequest(), "");
+
+    manager->LoadNivomlPage(Url("/c"), "");  // closed before all of it came: rejected too
+    Serve(header + std::to_string(page.size() + 1) + "\r\n\r\n" + page);
+    EXPECT_TRUE(log.Has(5, "TCP_CHANNEL::Receive: closed before the " +
+                               std::to_string(page.size() + 1) + " bytes of Content-Length"));
+}
+
+TEST_F(ManagerTest, GetQueriesEncodeWhatWouldSplitAValue) {
+    Start();
+    const std::string controls =
+        "<input type=\"hidden\" name=\"h\" value=\"k&amp;v=1#2 %+&quot;\"/>"
+        "<input type=\"hidden\" name=\"n\" value=\"plain\"/><input type=\"submit\" key=\"1\"/>";
+    Show("F", "<div name=\"F\">Send<form method=\"get\" action=\"" + Url("/f.cgi") + "\">" +
+                  controls + "</form></div>");
+    Key(1);
+    EXPECT_EQ(Pending(), "GET /f.cgi?h=k%26v%3D1%232+%25%2B%22&n=plain&" + kTail);
+    Serve("HTTP/1.0 200 OK\r\n\r\n" + kPage);
+    Show("P", "<div name=\"P\">Send<form method=\"post\" action=\"" + Url("/p.cgi") + "\">" +
+                  controls + "</form></div>");
+    Key(1);  // a POST body keeps its pairs as they are
+    EXPECT_NE(manager->GetPendingRequest().find("\r\n\r\nh=k&v=1#2 %+\"\r\nn=plain\r\n"),
+              std::string::npos);
+}
+
+TEST_F(ManagerTest, NotificationsToAnotherLocalAddressAreNotReceived) {
+    Start();
+    const FileDescriptor sender(::socket(AF_INET, SOCK_DGRAM, 0));
+    auto send = [&](const char* address) {
+        sockaddr_in to{};
+        to.sin_family = AF_INET;
+        to.sin_port = htons(static_cast<uint16_t>(std::atoi(std::getenv("NIVO_UDP_PORT"))));
+        ::inet_pton(AF_INET, address, &to.sin_addr);
+        const char text[] = "POWER\nU_SOURCE_FAIL=true";
+        ASSERT_EQ(::sendto(sender.Get(), text, sizeof text - 1, 0,
+                           reinterpret_cast<const sockaddr*>(&to), sizeof to),
+                  static_cast<ssize_t>(sizeof text - 1));
+        manager->WaitAndHandle(50);
+    };
+    send("127.0.0.2");
+    EXPECT_FALSE(manager->GetStatus().uSourceFail);
+    send("127.0.0.1");
+    EXPECT_TRUE(manager->GetStatus().uSourceFail);
+}
+
+}  // namespace
