@@ -461,7 +461,7 @@ struct RawScan {
 };
 
 std::string Hex(unsigned long code) {
-    char text[16];
+    char text[24];  // "U+" and up to 16 hex digits: gcc checks the widest
     std::snprintf(text, sizeof text, "U+%04lX", code);
     return text;
 }
