@@ -10,6 +10,8 @@ set(CMAKE_CXX_COMPILER arm-linux-gnueabihf-g++)
 # GCC's notes that parameter passing of some std types changed in GCC 7.1 concern
 # only mixing objects built before and after it; the unit's build has none.
 set(CMAKE_CXX_FLAGS_INIT "-Wno-psabi")
+# The unit's lean build: static C++ runtime and pugixml, unused sections dropped.
+set(NIVO_STATIC_RUNTIME ON CACHE BOOL "Link the C++ runtime and pugixml statically")
 
 # The cross compiler's own sysroot plus the multiarch folders under / (where
 # Debian puts libpugixml-dev:armhf and friends); programs come from the host.
