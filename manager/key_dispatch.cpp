@@ -1,5 +1,6 @@
 // The one place where commands are interpreted: a key's binding, or a command
 // from a timer, becomes a link, a form or setter action or a page request.
+#include <algorithm>
 #include <cstdio>
 
 #include "manager/nivo_manager.h"
@@ -9,6 +10,7 @@
 #include "markup/nivoml_setdatetimeobj.h"
 #include "panel/lcd_keys.h"
 #include "panel/nivo_display.h"
+#include "util/conversions.h"
 #include "util/logger.h"
 #include "util/utilities.h"
 
@@ -138,4 +140,59 @@ void NIVO_Manager::SubmitSetter(NIVOML_SETDATETIMEOBJ& setter, int& flushMask) {
         HandleKey(0, flushMask, gotoTarget);
     }
     if (result < 0) ActivateInfoMsgNivo("Failure", 2002, flushMask);
+}
+
+namespace {
+const char* const kRemoteSource = "WEBPANEL";
+constexpr int kLongestRemoteHoldMs = 60000;
+
+// A decimal number of at most five digits, nothing else; -1 otherwise.
+int SmallNumber(const std::string& text) {
+    if (text.empty() || text.size() > 5) return -1;
+    int value = 0;
+    for (const char c : text) {
+        if (c < '0' || c > '9') return -1;
+        value = value * 10 + (c - '0');
+    }
+    return value;
+}
+}  // namespace
+
+bool NIVO_Manager::IsRemotePress(const std::string& text) {
+    const size_t end = text.find_first_of("\r\n");
+    return text.compare(0, end, kRemoteSource) == 0;
+}
+
+void NIVO_Manager::PressRemoteKey(const std::string& text, int& flushMask) {
+    int key = -1;
+    int holdMs = -1;
+    bool valid = true;
+    const std::vector<std::string> lines = SplitString(text, "\n");
+    for (size_t i = 1; i < lines.size() && valid; ++i) {
+        std::string line = lines[i];
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        if (line.empty() && i + 1 == lines.size()) break;  // a closing line feed
+        const size_t equals = line.find('=');
+        const std::string name = line.substr(0, equals);
+        const int value = equals == std::string::npos ? -1 : SmallNumber(line.substr(equals + 1));
+        if (name == "KEY" && key < 0) {
+            key = value;
+        } else if (name == "HOLD" && holdMs < 0) {
+            holdMs = value;
+        } else {
+            valid = false;
+        }
+    }
+    if (!valid || key < 1 || key > 7 || holdMs < 0 || holdMs > kLongestRemoteHoldMs) {
+        Logger::Log(Logger::Warning, "NIVO_Manager: Tastendruck ungueltig: %s",
+                    EscapeForLog(text, 256).c_str());
+        return;
+    }
+    if (IsTimerArmed(REMOTE_KEY_RELEASE)) {  // the press before lets go first
+        KillTimer(REMOTE_KEY_RELEASE);
+        m_pKeys->Inject(0);
+    }
+    m_pKeys->Inject(static_cast<unsigned char>(key));
+    DispatchKeys(flushMask);
+    RequestTimer(std::max(holdMs, 1), REMOTE_KEY_RELEASE);
 }

@@ -133,7 +133,7 @@ void NIVO_Manager::WaitAndHandle(int timeoutMs) {
     const bool keysReadable = keyFd > 0 && FD_ISSET(keyFd, &readSet);
     ReadKeys(keysReadable, flushMask);
     if (!keysReadable) RepeatHeldKey(flushMask);
-    if (udpFd > 0 && FD_ISSET(udpFd, &readSet)) ReceiveDatagrams();
+    if (udpFd > 0 && FD_ISSET(udpFd, &readSet)) ReceiveDatagrams(flushMask);
     if (tcpFd > 0 && FD_ISSET(tcpFd, &readSet)) {
         ReceiveAnswer(flushMask);
     } else if ((m_channelFlags & FLAG_READ_SOCKET) && m_pTcp->MsUntilAnswerDeadline() <= 0) {
@@ -191,6 +191,11 @@ void NIVO_Manager::ReadKeys(bool readable, int& flushMask) {
         return;
     }
     m_keyDeviceSilent = false;
+    DispatchKeys(flushMask);
+}
+
+// The state bytes read or injected, as the panel's keys would press them.
+void NIVO_Manager::DispatchKeys(int& flushMask) {
     while (m_pKeys->NextPress() != 0) {
         const int key = m_pKeys->GetState();
         if (key > 7) continue;  // no such key on the panel
@@ -220,11 +225,15 @@ void NIVO_Manager::RepeatHeldKey(int& flushMask) {
     if (longPress) m_keysLatched = true;
 }
 
-void NIVO_Manager::ReceiveDatagrams() {
+void NIVO_Manager::ReceiveDatagrams(int& flushMask) {
     std::string text;
     for (int i = 0; i < kMaxDatagramsPerPass; ++i) {
         if (m_pUdp->Receive(text) < 0) break;
-        PushErrorMsg(text);
+        if (m_remoteKeys && IsRemotePress(text)) {
+            PressRemoteKey(text, flushMask);  // at once, as the key device would
+        } else {
+            PushErrorMsg(text);
+        }
     }
 }
 

@@ -22,6 +22,7 @@
 #include "util/timer.h"
 
 class NIVO_Display;
+class PropertyMap;
 class LCD_Keys;
 class TCP_CHANNEL;
 class UDP_CHANNEL;
@@ -59,6 +60,7 @@ public:
         SET_NEW_DEVICE_OFF = 8,
         SET_WEBSRVREQ_OFF = 9,
         SET_PLEASEWAIT = 10,
+        REMOTE_KEY_RELEASE = 11,
     };
     static constexpr size_t kMaxQueuedTexts = 32;
     static constexpr int kMaxDatagramsPerPass = 64;
@@ -99,6 +101,10 @@ public:
 
     // Keys and commands.
     void HandleKey(int key, int& flushMask, const std::string& command);
+    // A key press datagram ("WEBPANEL", "KEY=1..7", "HOLD=0..60000" ms), taken
+    // when the configuration says REMOTEKEYS=true; false when text is none.
+    static bool IsRemotePress(const std::string& text);
+    void PressRemoteKey(const std::string& text, int& flushMask);
 
     // Timed actions.
     void ActivateBacklight();
@@ -152,8 +158,9 @@ private:
     void LogSelectError(int error);
     void ActOnSignal();
     void ReadKeys(bool readable, int& flushMask);
+    void DispatchKeys(int& flushMask);
     void RepeatHeldKey(int& flushMask);
-    void ReceiveDatagrams();
+    void ReceiveDatagrams(int& flushMask);
     void ReceiveAnswer(int& flushMask);
     void ConcludeRequest(int& flushMask, bool rejected);
     void WriteRequest(int& flushMask);
@@ -174,6 +181,7 @@ private:
     int MsUntilQueueDue() const;  // 0: the oldest queued text may be handled now
     bool HandlePageEvent();  // true when it loaded a page
     // settings_clock.cpp
+    void ApplyPanelAccess(const PropertyMap& config);
     void ApplySettings(int backlight, int contrast, int brightness, const std::string& timeFormat,
                        const std::string& dateFormat, const std::string& storedTime,
                        const std::string& storedDate);
@@ -190,6 +198,7 @@ private:
     std::string m_currentURL;
     std::string m_udpMessage;
     bool m_drawNewPage = true;
+    bool m_remoteKeys = false;  // key press datagrams are taken
     int m_backlightTimeout = -1;
     unsigned m_channelFlags = FLAG_KEYS;
 

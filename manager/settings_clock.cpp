@@ -56,6 +56,12 @@ std::string NIVO_Manager::ConfigPath() {
     return path != nullptr && *path != '\0' ? path : "/etc/config/nivo_lcd.conf";
 }
 
+// The web panel's two doors, both shut unless the file opens them.
+void NIVO_Manager::ApplyPanelAccess(const PropertyMap& config) {
+    m_remoteKeys = StrToBool(config.GetStringValue("REMOTEKEYS", ""));
+    m_pDisplay->SetMirror(config.GetStringValue("MIRRORFILE", ""));
+}
+
 void NIVO_Manager::ApplySettings(int backlight, int contrast, int brightness,
                                  const std::string& timeFormat, const std::string& dateFormat,
                                  const std::string& storedTime, const std::string& storedDate) {
@@ -73,6 +79,7 @@ void NIVO_Manager::ReadDisplaySettings() {
 
     PropertyMap config;
     const bool writable = ReadConfig(config);
+    ApplyPanelAccess(config);
     ApplySettings(config.GetIntValue("BACKLIGHT", kDefaultBacklight),
                   config.GetIntValue("CONTRAST", kDefaultContrast),
                   config.GetIntValue("BRIGHTNESS", kDefaultBrightness),
@@ -108,6 +115,7 @@ void NIVO_Manager::ReloadDisplaySettings() {
 
     PropertyMap config;
     ReadConfig(config);
+    ApplyPanelAccess(config);
     ApplySettings(config.GetIntValue("BACKLIGHT", m_backlightTimeout),
                   config.GetIntValue("CONTRAST", display.GetContrast()),
                   config.GetIntValue("BRIGHTNESS", display.GetBrightness()),

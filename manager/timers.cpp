@@ -7,6 +7,7 @@
 #include "manager/nivo_manager.h"
 #include "manager/nivo_status.h"
 #include "markup/nivoml_mainobj.h"
+#include "panel/lcd_keys.h"
 #include "panel/nivo_display.h"
 #include "util/logger.h"
 #include "util/utilities.h"
@@ -20,7 +21,7 @@ const char* TimerName(unsigned long id) {
         "LED_DISPLAY_BACKLIGHTOFF", "INFO_MSG_NIVO_OFF",  "AUTO_SUBMIT_FORM_EXEC",
         "AUTO_SUBMIT_SETDATETIME_EXEC", "SET_BITS_WRITE_SOCKET", nullptr,
         "SET_INSTALL_MODE_OFF",     "SET_RX_OFF",         "SET_NEW_DEVICE_OFF",
-        "SET_WEBSRVREQ_OFF",        "SET_PLEASEWAIT"};
+        "SET_WEBSRVREQ_OFF",        "SET_PLEASEWAIT",     "REMOTE_KEY_RELEASE"};
     return id < sizeof kNames / sizeof kNames[0] ? kNames[id] : nullptr;
 }
 }  // namespace
@@ -87,6 +88,11 @@ void NIVO_Manager::OnTimer(unsigned long id) {
         case SET_WEBSRVREQ_OFF:
             m_pStatus->webSrvReq = false;
             ShowStatus(m_pStatus.get(), m_pDisplay.get(), true);
+            return;
+        case REMOTE_KEY_RELEASE:
+            m_pKeys->Inject(0);
+            DispatchKeys(flushMask);
+            m_pDisplay->Flush(flushMask);
             return;
         case SET_PLEASEWAIT:
             if (!m_pendingRequest.empty()) {

@@ -71,6 +71,13 @@ int LCD_Keys::ReadAvailable() {
     return static_cast<int>(n);
 }
 
+bool LCD_Keys::Inject(unsigned char state) {
+    if (m_count >= kBufferSize) return false;
+    m_buffer[m_count++] = state;
+    m_lastReadTime = TimerTarget::s_timerQueue.NowMs();
+    return true;
+}
+
 int LCD_Keys::NextKey() {
     for (;;) {
         // Events of a consumed byte go out before the next byte may overwrite them.

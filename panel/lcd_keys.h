@@ -19,6 +19,9 @@ public:
     int GetFd() const { return m_fd.Get(); }
     // Bytes read; 0 at end of file, -1 on an error (the device is gone or broken).
     int ReadAvailable();
+    // A state byte as if the device had sent it now (a press from elsewhere);
+    // false when the bytes not yet taken fill the buffer.
+    bool Inject(unsigned char state);
     int NextKey();  // 1, 2 or 4; 0 when none is left
     // The keys newly pressed by the next state byte that brings any, all at once
     // (a byte pressing two keys gives their combination); 0 when none is left.

@@ -1,6 +1,7 @@
 #include "panel/nivo_display.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -12,11 +13,13 @@
 
 #include "util/logger.h"
 #include "util/time_of_day.h"
+#include "util/timer.h"
 #include "util/utilities.h"
 
 namespace {
 
 constexpr int kPlaneCount = 4;
+constexpr int64_t kMirrorCheckMs = 2000;
 constexpr int kTextOffset = 0x000;
 constexpr int kSymbolOffset = 0x030;
 constexpr int kPartClearOffset = 0x043;
@@ -221,6 +224,7 @@ void NIVO_Display::Clear() {
 void NIVO_Display::Flush(int what) {
     if (what == 0) return;
     Logger::Log(Logger::Debug, "flush What=%i", what);
+    if (!m_mirrorPath.empty()) CheckMirror();
     m_holdWrites = false;
     if (what & FLUSH_SEGMENTS) RefreshLiveClock();
     for (int i = 0; i < kPlaneCount; ++i) {
@@ -236,7 +240,7 @@ void NIVO_Display::Flush(int what) {
     if (what & FLUSH_TEXT) {
         if (m_messageShown) {
             WriteMessageRows();
-        } else if (m_fixedTextHidden) {
+        } else if (m_fixedTextHidden && !m_mirrorOnly) {
             m_fixedTextHidden = false;
             if (m_planes[0].text == kFixedTextMarker) {
                 WriteAt(kFixedTextOffset, std::string(1, static_cast<char>(m_fixedText)), true);
@@ -260,6 +264,8 @@ void NIVO_Display::SetBrightness(int value) {
 
 void NIVO_Display::WriteAt(int offset, const std::string& bytes, bool force) {
     if (m_holdWrites && !force) return;
+    if (m_mirror.IsOpen()) WriteMirror(offset, bytes);
+    if (m_mirrorOnly) return;
     if (m_writeObserver) m_writeObserver(offset, bytes);
     if (!m_device.IsOpen()) return;
     ssize_t written;
@@ -618,4 +624,75 @@ void NIVO_Display::WriteMessageRows() {
         if (i == 0) row.replace(0, m_message.size(), m_message);
         WriteAt(m_planes[i].base + kTextOffset, ConvertText(row), false);
     }
+}
+
+// ---- mirror ----
+
+void NIVO_Display::SetMirror(const std::string& path) {
+    if (path == m_mirrorPath) return;
+    m_mirror.Reset();
+    m_mirrorPath = path;
+    m_mirrorFailureLogged = false;
+    if (!path.empty()) OpenMirror();
+}
+
+// Opens the mirror and gives it the whole panel at once, so that a reader never
+// sees a half-made picture; the device gets none of these writes.
+void NIVO_Display::OpenMirror() {
+    m_mirrorCheckAtMs = TimerTarget::s_timerQueue.NowMs() + kMirrorCheckMs;
+    m_mirror = FileDescriptor(::open(m_mirrorPath.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644));
+    struct stat info {};
+    if (m_mirror.IsOpen() && (::fstat(m_mirror.Get(), &info) != 0 || !S_ISREG(info.st_mode))) {
+        m_mirror.Reset();
+        errno = EINVAL;
+    }
+    if (!m_mirror.IsOpen()) {
+        if (!m_mirrorFailureLogged) {
+            Logger::Log(Logger::Error, "NIVO_Display: Spiegeldatei %s: %s", m_mirrorPath.c_str(),
+                        std::strerror(errno));
+        }
+        m_mirrorFailureLogged = true;
+        return;
+    }
+    const bool hold = m_holdWrites;
+    m_mirrorOnly = true;
+    Flush(FLUSH_ALL);
+    WriteAt(kContrastOffset, std::string(1, static_cast<char>(m_contrast)), true);
+    WriteAt(kBrightnessOffset, std::string(1, static_cast<char>(m_brightness)), true);
+    WriteAt(kFixedTextOffset, std::string(1, static_cast<char>(m_fixedText)), true);
+    m_mirrorOnly = false;
+    m_holdWrites = hold;
+}
+
+// Now and then: a mirror that failed is opened again, one that was deleted or
+// replaced is made anew where the web panel looks for it.
+void NIVO_Display::CheckMirror() {
+    const int64_t now = TimerTarget::s_timerQueue.NowMs();
+    if (now < m_mirrorCheckAtMs || m_mirrorOnly) return;
+    m_mirrorCheckAtMs = now + kMirrorCheckMs;
+    struct stat opened {}, named {};
+    if (m_mirror.IsOpen() && ::fstat(m_mirror.Get(), &opened) == 0 &&
+        ::stat(m_mirrorPath.c_str(), &named) == 0 && opened.st_ino == named.st_ino &&
+        opened.st_dev == named.st_dev) {
+        return;
+    }
+    m_mirror.Reset();
+    OpenMirror();
+}
+
+void NIVO_Display::WriteMirror(int offset, const std::string& bytes) {
+    ssize_t written;
+    do {
+        written = ::pwrite(m_mirror.Get(), bytes.data(), bytes.size(), offset);
+    } while (written < 0 && errno == EINTR);
+    if (written == static_cast<ssize_t>(bytes.size())) {
+        m_mirrorFailureLogged = false;
+        return;
+    }
+    if (!m_mirrorFailureLogged) {
+        Logger::Log(Logger::Error, "NIVO_Display: Spiegeldatei %s: %s", m_mirrorPath.c_str(),
+                    written < 0 ? std::strerror(errno) : "unvollstaendig geschrieben");
+    }
+    m_mirrorFailureLogged = true;
+    m_mirror.Reset();  // tried again at a later flush
 }

@@ -1,6 +1,7 @@
 #pragma once
 // The LCD panel: a four-plane model of text row, seven-segment field, symbols and
 // LEDs, pushed to the register-file device with positioned writes on Flush.
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <string>
@@ -89,6 +90,12 @@ public:
 
     void ShowFixedText(int index);  // 0..19, built into the device
 
+    // A mirror of the device: a regular file that receives every write at the
+    // same offset, for a web panel. "" ends it. A mirror that fails is logged
+    // once and tried again later; it never touches the device.
+    void SetMirror(const std::string& path);
+    const std::string& GetMirrorPath() const { return m_mirrorPath; }
+
     // Test seam: sees every positioned write that goes to the device (offset, bytes).
     using WriteObserver = std::function<void(int offset, const std::string& bytes)>;
     void SetWriteObserver(WriteObserver observer);
@@ -103,6 +110,9 @@ private:
     void ResetPlanePart(int part, int plane);
     void RefreshLiveClock();
     void WriteMessageRows();
+    void OpenMirror();
+    void CheckMirror();
+    void WriteMirror(int offset, const std::string& bytes);
 
     FileDescriptor m_device;
     std::unique_ptr<DisplayPlane[]> m_planes;
@@ -124,4 +134,9 @@ private:
     int m_contrast = 0;
     int m_brightness = 0;
     WriteObserver m_writeObserver;
+    std::string m_mirrorPath;
+    FileDescriptor m_mirror;
+    bool m_mirrorOnly = false;        // writes for the mirror alone (it was just opened)
+    bool m_mirrorFailureLogged = false;
+    int64_t m_mirrorCheckAtMs = 0;    // monotonic; when a lost mirror is looked at again
 };
