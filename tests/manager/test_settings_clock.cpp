@@ -86,8 +86,9 @@ TEST_F(ManagerTest, SettersAndTheClockSetTheWantedLocalTimeOnlyWhenItExists) {
     Start();
     int flushMask = 0;
     Show("T",
-         "<div name=\"T\">Time<settime format=\"%H%M\" inccursorkey=\"1\" incdatakey=\"2\" "
-         "goto=\"#T\"/></div>");
+         "<div name=\"T\">Time<setdate format=\"%d%m%y\" inccursorkey=\"1\" incdatakey=\"2\" "
+         "goto=\"#T\"/><settime format=\"%H%M\" inccursorkey=\"1\" incdatakey=\"2\" "
+         "goto=\"#T\"/></div>");  // of two setters the keys drive the last
     Key(2);
     EXPECT_EQ(Panel().Segments().substr(0, 4), "1405");
     manager->HandleKey(0, flushMask, "!submit");

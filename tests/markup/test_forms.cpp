@@ -132,8 +132,10 @@ TEST_F(MarkupForm, GetRequestEscapesItsPairsAndTailAndAFormWithoutControlsSendsN
     // A plus typed on the panel and a percent sign reach the server as themselves.
     NIVOML_FORM& typed = ShowForm("method='get' action='/p.cgi'",
                                   "<input type='hidden' name='p' value='50% &quot;a+b&quot;'/>"
-                                  "<input type='text' name='s' value=' ' mask='8'/>");
-    Step(&NIVOML_FORM::IncData);
+                                  "<input type='text' name='s' value=' ' mask='24'/>");
+    std::string signs;  // the signs, then the blank, and round
+    for (int i = 0; i < 7; ++i, signs += Cells(0, 1)) Step(&NIVOML_FORM::IncData);
+    EXPECT_EQ(signs, "+-*/_ +");
     EXPECT_EQ(typed.BuildRequest(*display, "&t=1"),
               "GET /p.cgi?p=50%25+%22a%2Bb%22&s=%2B&t=1 HTTP/1.0\r\n\r\n");
     NIVOML_FORM& empty = ShowForm("method='get' action='/x'", "Send<input type='submit' key='2'/>");

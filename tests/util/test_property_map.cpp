@@ -29,7 +29,7 @@ TEST(PropertyMap, RewriteKeepsEveryOtherLineAndChangesOnlyWhatWasSet) {
     EXPECT_FALSE(map.IsDirty());
     map.SetIntValue("CONTRAST", 9);
     EXPECT_TRUE(map.IsDirty());
-    map.SetValue("D", "-5");            // every line of the key follows
+    map.SetValue("D", "-6");            // every line of the key follows: the last one wins
     map.SetValue("NOTE", " 1\nB=2\r");  // line breaks cannot forge keys
     map.SetValue("X=Y", "3");
     map.SetValue("#C", "4");
@@ -37,7 +37,7 @@ TEST(PropertyMap, RewriteKeepsEveryOtherLineAndChangesOnlyWhatWasSet) {
     EXPECT_FALSE(map.IsDirty());
     EXPECT_EQ(ReadFile(path),
               "# display settings\n\nCONTRAST=9\njunk line\nUNKNOWN=a = b\n=orphan\nA=abc\n"
-              "B=12px\nD=-5\nD=-5\nC=\nNOTE=1 B=2\n");
+              "B=12px\nD=-6\nD=-6\nC=\nNOTE=1 B=2\n");
     map.SetIntValue("LATER", 1);
     ASSERT_TRUE(map.ReadFromFile(path));  // a reload forgets what was not saved
     EXPECT_FALSE(map.IsDirty());

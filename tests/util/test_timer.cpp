@@ -60,7 +60,9 @@ TEST_F(TimerTest, DueTimersFireOnceEarliestFirstAndOnlyNamedIdsAreKilled) {
     AdvanceAndRun(80);
     EXPECT_EQ(fired, (Ids{5}));
     EXPECT_EQ(queue.TimeBeforeNextDue(), 20);
-    AdvanceAndRun(420);
+    g_now += 20;
+    EXPECT_EQ(queue.TimeBeforeNextDue(), 1);  // due this very millisecond: not "no timer"
+    AdvanceAndRun(400);
     EXPECT_EQ(fired, (Ids{5, 2, 1011, 1005, 3, 4, 1}));
     g_now += 600;
     EXPECT_EQ(queue.TimeBeforeNextDue(), 1);  // overdue

@@ -13,10 +13,10 @@ XMLNode Parse(const std::string& text, const char* tag, XMLResults* results = nu
 }
 
 TEST(XmlNodeTest, Latin1BytesAndCharacterReferencesComeBackAsOneByteEach) {
-    const std::string refs = "\xE4\xB0&#228;&#8364;&#255;&#xfF;&apos;&#;&#x;&#X0;";
+    const std::string refs = "\xE4\xB0&#228;&#8364;&#x1F600;&#255;&#xfF;&apos;&#;&#x;&#X0;";
     XMLNode a = Parse("<a t='" + refs + "'>" + refs + "&quot;<\xE4k/></a>", "a");
-    EXPECT_EQ(a.getAttribute("t"), "\xE4\xB0\xE4?\xFF\xFF'&#;&#x;&#X0;");
-    EXPECT_EQ(a.getText(0), "\xE4\xB0\xE4?\xFF\xFF'&#;&#x;&#X0;\"");
+    EXPECT_EQ(a.getAttribute("t"), "\xE4\xB0\xE4??\xFF\xFF'&#;&#x;&#X0;");  // one '?' each
+    EXPECT_EQ(a.getText(0), "\xE4\xB0\xE4??\xFF\xFF'&#;&#x;&#X0;\"");
     EXPECT_EQ(a.getChildNode("\xE4k").getName(), "\xE4k");
 }
 
@@ -36,8 +36,8 @@ TEST(XmlNodeTest, ReferenceToZeroIsDroppedWithALogLineAndTheRestOfTheRunKept) {
 
 TEST(XmlNodeTest, ErrorsReportLineAndColumnAsTheAuthorWroteThem) {
     XMLResults results;
-    EXPECT_TRUE(Parse("<a>\n\xE4\xE4 <b></a>", "a", &results).isEmpty());
-    EXPECT_EQ(results.nLine * 100 + results.nColumn, 209);  // Latin-1 bytes count once
+    EXPECT_TRUE(Parse("<a>\r\n\xE4\xE4 <b></a>", "a", &results).isEmpty());
+    EXPECT_EQ(results.nLine * 100 + results.nColumn, 209);  // Latin-1 bytes count once, CRLF once
     Parse("<a flag b=\"1\" c=>", "a", &results);            // the inserted values do not count
     EXPECT_EQ(results.nLine * 100 + results.nColumn, 117);
     Parse("", "a", &results);
