@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 #include <grp.h>
+#include <sys/inotify.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -8,6 +9,7 @@
 #include <iterator>
 
 #include "tests/util/temp_dir.h"
+#include "util/file_descriptor.h"
 #include "util/logger.h"
 #include "util/property_map.h"
 
@@ -64,7 +66,18 @@ TEST(PropertyMap, SavingReplacesTheFileWhereItLivesAndKeepsItsMode) {
     EXPECT_EQ(fs::status(real).permissions(), fs::perms(0640));
     EXPECT_TRUE(fs::is_symlink(dir.Path("link.conf")));
     EXPECT_FALSE(map.ReadFromFile(dir.Path("new.conf")));  // created by the first save
+    // Made beside the file and renamed there: the rename never crosses file systems.
+    FileDescriptor watch(inotify_init1(IN_NONBLOCK | IN_CLOEXEC));
+    inotify_add_watch(watch.Get(), dir.Path().c_str(), IN_CREATE | IN_MOVED_TO);
     ASSERT_TRUE(map.WriteToFile(""));
+    alignas(inotify_event) char events[4096];
+    std::string seen;
+    for (ssize_t at = 0, n = read(watch.Get(), events, sizeof events); at < n;) {
+        const auto* event = reinterpret_cast<const inotify_event*>(events + at);
+        seen += (event->mask & IN_CREATE ? "+" : ">") + std::string(event->name).substr(0, 9);
+        at += static_cast<ssize_t>(sizeof *event + event->len);
+    }
+    EXPECT_EQ(seen, "+new.conf.>new.conf");
     EXPECT_EQ(fs::status(dir.Path("new.conf")).permissions(), fs::perms(0644));
     // real, link, folder and new: no temporary file is left behind.
     EXPECT_EQ(std::distance(fs::directory_iterator(dir.Path()), fs::directory_iterator()), 4);
