@@ -15,7 +15,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <iostream>
 #include <string>
 #include <vector>
 
@@ -28,6 +27,11 @@
 #include "util/version.h"
 
 namespace {
+
+// stdio rather than iostream: the unit's static build stays a third smaller.
+void Print(const std::string& text, FILE* to = stdout) {
+    std::fwrite(text.data(), 1, text.size(), to);
+}
 
 constexpr const char* kUsage =
     "Usage: nivo-panel-svg [--text] FILE   the panel in the register file FILE as SVG,\n"
@@ -121,9 +125,9 @@ std::string PictureJson(const std::string& id, const PanelPicture& picture) {
 }
 
 int Answer(const char* status, const std::string& message) {
-    std::cout << "Status: " << status
-              << "\r\nContent-Type: text/plain; charset=utf-8\r\nCache-Control: no-store\r\n\r\n"
-              << message << "\n";
+    Print(std::string("Status: ") + status +
+          "\r\nContent-Type: text/plain; charset=utf-8\r\nCache-Control: no-store\r\n\r\n" +
+          message + "\n");
     return 0;
 }
 
@@ -211,8 +215,8 @@ int ServePicture() {
         }
         bytes = now;
     }
-    std::cout << "Content-Type: application/json\r\nCache-Control: no-store\r\n\r\n"
-              << PictureJson(ImageId(bytes), DecodePanel(bytes));
+    Print("Content-Type: application/json\r\nCache-Control: no-store\r\n\r\n" +
+          PictureJson(ImageId(bytes), DecodePanel(bytes)));
     return 0;
 }
 
@@ -263,7 +267,7 @@ int ServePress() {
     if (!SendDatagram(datagram, UdpPort()))
         return Answer("502 Bad Gateway",
                       std::string("cannot send the press: ") + std::strerror(errno));
-    std::cout << "Status: 204 No Content\r\nCache-Control: no-store\r\n\r\n";
+    Print("Status: 204 No Content\r\nCache-Control: no-store\r\n\r\n");
     return 0;
 }
 
@@ -273,25 +277,25 @@ int main(int argc, char** argv) {
     const std::vector<std::string> args(argv + 1, argv + argc);
     if (args.size() == 1 && (args[0] == "--help" || args[0] == "--version")) {
         if (args[0] == "--help")
-            std::cout << kUsage;
+            Print(kUsage);
         else
-            std::cout << "nivo-panel-svg " << kNivoVersion << "\n";
+            Print(std::string("nivo-panel-svg ") + kNivoVersion + "\n");
         return 0;
     }
     if (args.size() == 2 && args[0] == "--cgi" && args[1] == "picture") return ServePicture();
     if (args.size() == 2 && args[0] == "--cgi" && args[1] == "press") return ServePress();
     const bool text = !args.empty() && args[0] == "--text";
     if (args.size() != (text ? 2u : 1u) || args.back().empty() || args.back()[0] == '-') {
-        std::cerr << kUsage;
+        Print(kUsage, stderr);
         return 2;
     }
     std::string bytes;
     if (!ReadRegisters(args.back(), bytes)) {
-        std::cerr << "nivo-panel-svg: cannot read " << args.back() << "\n";
+        Print("nivo-panel-svg: cannot read " + args.back() + "\n", stderr);
         return 1;
     }
     const PanelPicture picture = DecodePanel(bytes);
-    std::cout << (text ? GlyphLine(picture, 0) + "\n" + GlyphLine(picture, 1) + "\n"
-                       : RenderPanelSvg(picture));
+    Print(text ? GlyphLine(picture, 0) + "\n" + GlyphLine(picture, 1) + "\n"
+               : RenderPanelSvg(picture));
     return 0;
 }
