@@ -172,6 +172,12 @@ std::string QueryString() {
     return query != nullptr ? query : "";
 }
 
+int64_t NowMs() {
+    timespec now{};
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    return static_cast<int64_t>(now.tv_sec) * 1000 + now.tv_nsec / 1000000;
+}
+
 void SleepMs(int ms) {
     const timespec pause{0, static_cast<long>(ms) * 1000000L};
     nanosleep(&pause, nullptr);
@@ -204,7 +210,8 @@ int ServePicture() {
     std::string bytes;
     if (!ReadRegisters(mirror, bytes))
         return Answer("503 Service Unavailable", "no panel picture in " + mirror + " yet");
-    for (int waited = 0; ImageId(bytes) == since && waited < waitMs; waited += kPollMs) {
+    const int64_t deadline = NowMs() + waitMs;
+    while (ImageId(bytes) == since && NowMs() < deadline) {
         SleepMs(kPollMs);
         std::string now;
         if (!ReadRegisters(mirror, now)) continue;
