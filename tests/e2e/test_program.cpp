@@ -62,7 +62,9 @@ TEST_F(E2E, Sigusr1RereadsTheConfigurationAlsoWhileBusySigintShowsOffBadOptionsE
     EXPECT_EQ(panel.Text(), std::string(22, ' '));
     EXPECT_EQ(panel.LedMode(LED_DISPLAY), MODE_ON);
 
-    StartProgram("", {"-c", "-l", "9", "-h", Url("home.cgi")});  // fatal errors only: none here
+    unlink(m_dir.Path("nivo_lcd.conf").c_str());  // unreadable: an error, but no fatal one
+    mkdir(m_dir.Path("nivo_lcd.conf").c_str(), 0755);
+    StartProgram("", {"-c", "-l", "9", "-h", Url("home.cgi")});  // fatal errors only
     ASSERT_TRUE(WaitForText("Home page"));
     EXPECT_TRUE(ExitedWith(StopProgram(), 0));
     EXPECT_EQ(ReadFile(m_dir.Path("program.log")), "");
