@@ -13,6 +13,7 @@
 #include "util/conversions.h"
 #include "util/logger.h"
 #include "util/timer.h"
+#include "util/version.h"
 
 namespace {
 
@@ -103,6 +104,11 @@ int main(int argc, char** argv) {
     ReopenStandardDescriptors();
     InstallSignalHandlers();
 
+    // The only addition to the unit's command line: its usage text stays as it is.
+    if (argc == 2 && std::strcmp(argv[1], "--version") == 0) {
+        std::printf("nivo_lcd %s\n", kNivoVersion);
+        return 0;
+    }
     Options options;
     if (!ParseOptions(argc, argv, options)) return -1;
 

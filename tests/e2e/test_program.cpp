@@ -77,4 +77,8 @@ TEST_F(E2E, Sigusr1RereadsTheConfigurationAlsoWhileBusySigintShowsOffBadOptionsE
                          "nivo_lcd [-h HOMEPAGEPATH] [-c] [-l 0..6]\n",
                          0),
               0u);
+    StartProgram("", {"--version"});
+    ASSERT_TRUE(m_program.WaitExit(5000, status));
+    EXPECT_TRUE(ExitedWith(status, 0));
+    EXPECT_EQ(ReadFile(m_dir.Path("program.log")).rfind("nivo_lcd ", 0), 0u);
 }
