@@ -17,18 +17,16 @@ namespace {
 const char* const kDisplaySetting = "DISPLAY_SETTING";
 
 // Pairs of a GET request travel in the query: a literal '%' or '+' typed on the
-// panel must not turn into an escape or a blank on the server's side, nor a
-// value's '&', '=' or '#' into another pair or the end of the query. Blanks
-// and '"' are encoded once the pairs are joined.
-std::string EscapeQueryText(const std::string& text, bool value) {
+// panel must not turn into an escape or a blank on the server's side, nor an
+// '&', '=' or '#' into another pair or the end of the query. Blanks and '"' are
+// encoded once the pairs are joined.
+std::string EscapeQueryText(const std::string& text) {
     std::string out = text;
     ReplaceAll(out, "%", "%25");
     ReplaceAll(out, "+", "%2B");
-    if (value) {
-        ReplaceAll(out, "&", "%26");
-        ReplaceAll(out, "=", "%3D");
-        ReplaceAll(out, "#", "%23");
-    }
+    ReplaceAll(out, "&", "%26");
+    ReplaceAll(out, "=", "%3D");
+    ReplaceAll(out, "#", "%23");
     return out;
 }
 }  // namespace
@@ -181,8 +179,8 @@ std::string NIVOML_FORM::BuildRequest(NIVO_Display& display, const std::string& 
         if (post) {
             pairs += control->GetControlName() + "=" + value + separator;
         } else {
-            pairs += EscapeQueryText(control->GetControlName(), false) + "=" +
-                     EscapeQueryText(value, true) + separator;
+            pairs += EscapeQueryText(control->GetControlName()) + "=" +
+                     EscapeQueryText(value) + separator;
         }
     }
     if (!post) {

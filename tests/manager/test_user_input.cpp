@@ -102,17 +102,17 @@ TEST_F(ManagerTest, AnswerWithContentLengthIsCompleteWithoutTheServerClosing) {
 TEST_F(ManagerTest, GetQueriesEncodeWhatWouldSplitAValue) {
     Start();
     const std::string controls =
-        "<input type=\"hidden\" name=\"h\" value=\"k&amp;v=1#2 %+&quot;\"/>"
+        "<input type=\"hidden\" name=\"h&amp;\" value=\"k&amp;v=1#2 %+&quot;\"/>"
         "<input type=\"hidden\" name=\"n\" value=\"plain\"/><input type=\"submit\" key=\"1\"/>";
     Show("F", "<div name=\"F\">Send<form method=\"get\" action=\"" + Url("/f.cgi") + "\">" +
                   controls + "</form></div>");
     Key(1);
-    EXPECT_EQ(Pending(), "GET /f.cgi?h=k%26v%3D1%232+%25%2B%22&n=plain&" + kTail);
+    EXPECT_EQ(Pending(), "GET /f.cgi?h%26=k%26v%3D1%232+%25%2B%22&n=plain&" + kTail);
     Serve("HTTP/1.0 200 OK\r\n\r\n" + kPage);
     Show("P", "<div name=\"P\">Send<form method=\"post\" action=\"" + Url("/p.cgi") + "\">" +
                   controls + "</form></div>");
     Key(1);  // a POST body keeps its pairs as they are
-    EXPECT_NE(manager->GetPendingRequest().find("\r\n\r\nh=k&v=1#2 %+\"\r\nn=plain\r\n"),
+    EXPECT_NE(manager->GetPendingRequest().find("\r\n\r\nh&=k&v=1#2 %+\"\r\nn=plain\r\n"),
               std::string::npos);
 }
 
