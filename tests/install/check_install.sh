@@ -19,7 +19,7 @@ nivo_lcd 755 ./usr/bin/nivoml-check 644 ./usr/lib/systemd/system/nivo_lcd.servic
 unit=usr/lib/systemd/system/nivo_lcd.service
 for line in BACKLIGHT=60 CONTRAST=7 BRIGHTNESS=15 TIMEFORMAT=%H%M DATEFORMAT=%d%m%y \
     'ExecStart=/usr/bin/nivo_lcd $NIVO_LCD_OPTS' 'ExecReload=/bin/kill -USR1 $MAINPID' \
-    KillSignal=SIGINT Restart=on-failure DAEMON=/usr/bin/nivo_lcd; do
+    KillSignal=SIGINT Restart=always DAEMON=/usr/bin/nivo_lcd; do
     cat etc/config/nivo_lcd.conf.example $unit etc/init.d/nivo_lcd | grep -qxF "$line" ||
         fail "no line $line"
 done
