@@ -19,6 +19,7 @@
 #include "markup/nivoml_mainobj.h"
 #include "markup/nivoml_setdatetimeobj.h"
 #include "markup/nivoml_text.h"
+#include "net/http_text.h"
 #include "util/logger.h"
 #include "util/xml_node.h"
 
@@ -33,6 +34,22 @@ class SilentLogger : public Logger {
 protected:
     void Write(LogLevel, const std::string&) override {}
 };
+
+// What goes wrong when the program follows a URL: a relative one reaches no page,
+// one without a port goes to port 80, whatever server sent the page.
+const char* UrlFault(const std::string& target) {
+    if (target.empty() || target[0] == '#' || target[0] == '?' || target[0] == '!') return nullptr;
+    std::string scheme, host, path, query;
+    uint16_t port = 0;
+    if (!SplitUrl(target, scheme, host, port, path, query)) {
+        return "the port is no number 1..65535, so the program never follows it";
+    }
+    if (scheme.empty() || path.empty() || path[0] != '/') {
+        return "a relative URL, which the program sends as it stands, so no page comes";
+    }
+    if (port == 0) return "the URL names no port, so the program asks port 80 for it";
+    return nullptr;
+}
 
 bool IsInternal(const std::string& target) {
     return !target.empty() && target[0] == '#';
@@ -291,6 +308,11 @@ void PageLint::CheckLinks(const NIVOML_BASELISTOBJ& container, bool inDiv) {
             Add(link, false,
                 Describe(link) + ": no div is named " + Quoted(href.substr(1)) +
                     ", so the link shows the first div; name an existing div");
+        }
+        if (const char* fault = UrlFault(href)) {
+            Add(link, false,
+                Describe(link) + ": " + fault + "; write the whole URL with the web server's "
+                "port, e.g. http://127.0.0.1:8080/page.cgi");
         }
         if (link.GetKey() < kFirstKey || link.GetKey() > kLastKey) {
             if (!autoswitch) {

@@ -235,6 +235,14 @@ TEST(NivomlLint, AuthorMistakesGiveTheirFindingLine) {
         {div + "a<a href='#x' key='x'/>" + tail,
          "page:1:58: warning: <a>: key=\"x\" is not a whole number, so the program reads 0; key is "
          "a key code 1..7 (keys 1, 2, 3 are 1, 2, 4; combinations add up): write it in digits"},
+        {div + "a<a href='other.cgi' key='1'/>" + tail,
+         "page:1:58: warning: <a href=\"other.cgi\" key=\"1\">: a relative URL, which the program "
+         "sends as it stands, so no page comes; write the whole URL with the web server's port, "
+         "e.g. http://127.0.0.1:8080/page.cgi"},
+        {div + "a<a href='http://127.0.0.1/x.cgi' key='1'/>" + tail,
+         "page:1:58: warning: <a href=\"http://127.0.0.1/x.cgi\" key=\"1\">: the URL names no "
+         "port, so the program asks port 80 for it; write the whole URL with the web server's "
+         "port, e.g. http://127.0.0.1:8080/page.cgi"},
         {div + "a<a href='#x' key='1' duration='abc'/></div></body></nivoml>",
          "page:1:58: warning: <a>: duration=\"abc\" is not a whole number, so the program reads 0; "
          "duration is whole seconds the key must be held: write it in digits"},
