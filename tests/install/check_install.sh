@@ -12,8 +12,11 @@ fail() { echo "FAIL: $*" && failures=$((failures + 1)); }
 DESTDIR=$dest cmake --install "$1" --prefix /usr >"$root/log" 2>&1 || { cat "$root/log"; exit 1; }
 cd "$dest" || exit 1
 tree=$(find . -type f -printf '%m %p\n' | LC_ALL=C sort -k2 | tr '\n' ' ')
+web=./usr/share/nivo_lcd/web
 [ "$tree" = "644 ./etc/config/nivo_lcd.conf.example 755 ./etc/init.d/nivo_lcd 755 ./usr/bin/\
-nivo_lcd 755 ./usr/bin/nivoml-check 644 ./usr/lib/systemd/system/nivo_lcd.service " ] ||
+nivo-panel-svg 755 ./usr/bin/nivo_lcd 755 ./usr/bin/nivoml-check 644 ./usr/lib/systemd/system/\
+nivo_lcd.service 644 $web/index.html 755 $web/panel.cgi 644 $web/panel.css 644 $web/panel.js \
+755 $web/press.cgi " ] ||
     fail "installed: $tree"
 # Every key with its default; unit and script name the installed binary.
 unit=usr/lib/systemd/system/nivo_lcd.service
