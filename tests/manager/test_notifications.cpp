@@ -96,6 +96,13 @@ TEST_F(ManagerTest, StatusReportsLightLedsAndSymbolsAndShortIndicationsEnd) {
     EXPECT_EQ(Panel().LedMode(LED_STATUS_B), MODE_BLINK_INV);
     Elapse(1);
     EXPECT_EQ(Panel().LedMode(LED_STATUS_B), MODE_OFF);
+    // A new device lights it for 3 s, unless a service is due: then it goes dark meanwhile.
+    Notify("WAVD\nNEW_DEVICE=1");
+    EXPECT_EQ(Panel().LedMode(LED_STATUS_B), MODE_ON);
+    Notify("WAVD\nSERVICE=1");
+    EXPECT_EQ(Panel().LedMode(LED_STATUS_B), MODE_OFF);
+    Elapse(3000);
+    EXPECT_EQ(Panel().LedMode(LED_STATUS_B), MODE_ON);
 }
 
 TEST_F(ManagerTest, PageEventsReloadOrLoadPagesButSpareAFormOrSetterBeingEdited) {

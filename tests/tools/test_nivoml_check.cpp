@@ -129,6 +129,14 @@ TEST(NivomlCheck, PlaysSetterCommandsOnTheSegmentsAndPrintsTheSettingsText) {
     EXPECT_EQ(segments("after !inccursor").substr(12), "\n         :  bb       :") << output;
     EXPECT_TRUE(Shows(output, "DEBUG flush"));  // the program's log only with -l
     EXPECT_TRUE(Shows(output, "settings:\nCONTRAST=7;\n"));
+
+    // Twelve steps of a 12-hour clock pass noon or midnight: AM and PM both show.
+    const std::string twelve = "!incdata,!incdata,!incdata,!incdata,!incdata,!incdata";
+    Check("--play " + twelve + "," + twelve, "<goto div='t'/>",
+          "<div name='t'>T<settime format='%I%M' inccursorkey='1' incdatakey='2' goto='#t'/></div>",
+          output);
+    EXPECT_TRUE(Shows(output, "symbols  COLON TIME AM\n")) << output;
+    EXPECT_TRUE(Shows(output, "symbols  COLON TIME PM\n")) << output;
 }
 
 TEST(NivomlLint, NamesEachProblemInPageOrderWithItsDivAndElementAndExitsOne) {
@@ -213,6 +221,9 @@ TEST(NivomlLint, AuthorMistakesGiveTheirFindingLine) {
          "page:1:1: warning: the declaration names encoding \"UTF-8\", but the unit reads every "
          "page as ISO-8859-1 whatever it declares: write encoding=\"ISO-8859-1\" and save the page "
          "in it"},
+        {div + "&#x20AC;" + tail,
+         "page:1:57: warning: &#x20AC; is U+20AC, which ISO-8859-1 does not have: the panel shows "
+         "\"?\"; write a character of ISO-8859-1 instead"},
         {div + "&#8364;" + tail,
          "page:1:57: warning: &#8364; is U+20AC, which ISO-8859-1 does not have: the panel shows "
          "\"?\"; write a character of ISO-8859-1 instead"},
@@ -263,6 +274,10 @@ TEST(NivomlLint, AuthorMistakesGiveTheirFindingLine) {
                   0);  // sed's status
         EXPECT_TRUE(Shows(output, line + "\n")) << page;
     }
+    // One finding is said so.
+    RunCommand(std::string(NIVOML_CHECK) + " --lint " + dir.Write("page", div + "&#x20AC;" + tail),
+               output);
+    EXPECT_TRUE(Shows(output, ": 1 finding\n")) << output;
 }
 
 TEST(NivomlLint, DivsReachedOtherThanByKeysAndFullRowsAreClean) {
