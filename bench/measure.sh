@@ -1,14 +1,18 @@
 #!/usr/bin/env bash
 # Measures the figures of docs/performance.md in one run on this machine:
-# idle CPU and wake-ups of nivo_lcd (a menu with the live clock on show) beside
-# LCDproc's LCDd (curses driver in a detached tmux, loopback only), resident
-# memory after start and after 10,000 page loads, stripped binary sizes, the
-# micro-benchmarks of nivo_bench and the system calls of one full flush.
+# idle CPU and wake-ups of nivo_lcd (a menu with the live clock on show; the
+# usual build and the lean one, -DNIVO_STATIC_RUNTIME=ON) beside LCDproc's LCDd
+# (curses driver in a detached tmux, loopback only), resident memory after start
+# and after 10,000 page loads, stripped binary sizes, the micro-benchmarks of
+# nivo_bench, the page costs under qemu-arm at -O2 and -Os, and the system calls
+# of one full flush.
 #
 #   bench/measure.sh [OUTPUT_DIR]
 #
 # NIVO_MEASURE_BUILD=DIR (default build-perf, Release) is configured and built
-# here, with DIR/size-* (-O2 and -Os, x86-64 and armhf) for the sizes; NIVO_JOBS
+# here, with DIR/static (the lean build), DIR/size-* (-O2 and -Os, x86-64 and
+# armhf, armhf with and without the lean runtime) for the sizes and
+# DIR/qemu-* (armhf benchmarks, when libbenchmark-dev:armhf is there); NIVO_JOBS
 # limits the build's parallel jobs. NIVO_ARM_BUILD=DIR (default build-arm): the
 # armhf nivo_lcd of the target tests, reported when it was built.
 # NIVO_MEASURE_IDLE (60): the idle window in seconds; NIVO_MEASURE_LOADS (10000):
@@ -25,42 +29,75 @@ loads_wanted=${NIVO_MEASURE_LOADS:-10000}
 mkdir -p "$out"
 
 scripts/install-deps lcdproc tmux strace binutils
+# The armhf benchmarks need Google Benchmark for armhf (see scripts/target-test for the rest).
+if dpkg --print-foreign-architectures | grep -qx armhf; then
+    scripts/install-deps libbenchmark-dev:armhf
+fi
 jobs=${NIVO_JOBS:-$(nproc)}
 cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DNIVO_TESTS=OFF >/dev/null
 cmake --build "$build" --target nivo_lcd nivo_bench -j"$jobs" >/dev/null
+# The lean build (static libstdc++, libgcc and pugixml, unused sections dropped)
+# at -O3 as above, and at -Os as the unit's package builds it.
+for lean in static:Release static-unit:MinSizeRel; do
+    cmake -S . -B "$build/${lean%%:*}" -G Ninja -DCMAKE_BUILD_TYPE="${lean#*:}" \
+        -DNIVO_STATIC_RUNTIME=ON -DNIVO_TESTS=OFF -DNIVO_BENCH=OFF >/dev/null
+    cmake --build "$build/${lean%%:*}" --target nivo_lcd -j"$jobs" >/dev/null
+done
 # The program alone at -O2 and at -Os, for x86-64 and (when the cross compiler and
-# the armhf pugixml are installed, see scripts/target-test) for armhf.
+# the armhf pugixml are installed, see scripts/target-test) for armhf, there with
+# the lean runtime (the toolchain's default) and with the shared one.
 size_builds=(RelWithDebInfo MinSizeRel)
+arm=false
 if command -v arm-linux-gnueabihf-g++ >/dev/null &&
     [ -e /usr/lib/arm-linux-gnueabihf/libpugixml.so ]; then
-    size_builds+=(armhf-RelWithDebInfo armhf-MinSizeRel)
+    arm=true
+    size_builds+=(armhf-RelWithDebInfo armhf-MinSizeRel armhf-shared-RelWithDebInfo
+                  armhf-shared-MinSizeRel)
 fi
+arm_toolchain=-DCMAKE_TOOLCHAIN_FILE=cmake/arm-linux-gnueabihf.cmake
 for size_build in "${size_builds[@]}"; do
-    toolchain=()
-    [[ $size_build != armhf-* ]] ||
-        toolchain=(-DCMAKE_TOOLCHAIN_FILE=cmake/arm-linux-gnueabihf.cmake)
-    cmake -S . -B "$build/size-$size_build" -G Ninja "${toolchain[@]}" \
-        -DCMAKE_BUILD_TYPE="${size_build#armhf-}" -DNIVO_TESTS=OFF -DNIVO_BENCH=OFF >/dev/null
+    options=()
+    [[ $size_build != armhf-* ]] || options=("$arm_toolchain")
+    [[ $size_build != armhf-shared-* ]] || options+=(-DNIVO_STATIC_RUNTIME=OFF)
+    cmake -S . -B "$build/size-$size_build" -G Ninja "${options[@]}" \
+        -DCMAKE_BUILD_TYPE="${size_build##*-}" -DNIVO_TESTS=OFF -DNIVO_BENCH=OFF >/dev/null
     cmake --build "$build/size-$size_build" --target nivo_lcd -j"$jobs" >/dev/null
 done
+# The page benchmarks for armhf at -O2 and -Os, run under qemu-arm: their cost
+# relative to the native run compares the two build types.
+qemu_builds=()
+if $arm && [ -e /usr/lib/arm-linux-gnueabihf/libbenchmark.so ] && command -v qemu-arm >/dev/null
+then
+    qemu_builds=(RelWithDebInfo MinSizeRel)
+fi
+for qemu_build in "${qemu_builds[@]}"; do
+    # Google Benchmark is a shared library: the shared runtime, so that one libstdc++ runs.
+    cmake -S . -B "$build/qemu-$qemu_build" -G Ninja "$arm_toolchain" -DNIVO_STATIC_RUNTIME=OFF \
+        -DCMAKE_BUILD_TYPE="$qemu_build" -DNIVO_TESTS=OFF -DNIVO_BENCH=ON >/dev/null
+    cmake --build "$build/qemu-$qemu_build" --target nivo_bench -j"$jobs" >/dev/null
+done
 program=$PWD/$build/app/nivo_lcd
+lean_program=$PWD/$build/static/app/nivo_lcd
+unit_program=$PWD/$build/static-unit/app/nivo_lcd
 bench=$PWD/$build/bench/nivo_bench
 run=$(mktemp -d "${TMPDIR:-/tmp}/nivo-measure-run.XXXXXX")
 pids=()
 tmux_sockets=()
 
-# LCDd first, so that its tmux server reaps it, then the tmux servers.
-stop_tmux() {
-    local socket lcdd
-    for socket in "${tmux_sockets[@]}"; do
-        lcdd=$(tmux -L "$socket" list-panes -F '#{pane_pid}' 2>/dev/null) || continue
-        kill -TERM "$lcdd" 2>/dev/null || true
-        for _ in $(seq 50); do
-            tmux -L "$socket" list-panes >/dev/null 2>&1 || break
-            sleep 0.1
-        done
-        tmux -L "$socket" kill-server 2>/dev/null || true
+# LCDd first, so that its tmux server reaps it, then the tmux server.
+stop_lcdd() {  # SOCKET
+    local lcdd
+    lcdd=$(tmux -L "$1" list-panes -F '#{pane_pid}' 2>/dev/null) || return 0
+    kill -TERM "$lcdd" 2>/dev/null || true
+    for _ in $(seq 50); do
+        tmux -L "$1" list-panes >/dev/null 2>&1 || break
+        sleep 0.1
     done
+    tmux -L "$1" kill-server 2>/dev/null || true
+}
+stop_tmux() {
+    local socket
+    for socket in "${tmux_sockets[@]}"; do stop_lcdd "$socket"; done
     tmux_sockets=()
 }
 
@@ -131,9 +168,9 @@ pids+=("$site_pid")
 $site_started && [ "$site_port" = "$port" ] ||
     { echo "measure: lighttpd did not start on port $port" >&2; exit 1; }
 
-# nivo_lcd with its seams in folder NAME, home page URL; sets started_pid.
-start_program() {  # NAME URL
-    start_unit "$program" "$run/$1" "$2" 4
+# nivo_lcd (or PROGRAM) with its seams in folder NAME, home page URL; sets started_pid.
+start_program() {  # NAME URL [PROGRAM]
+    start_unit "${3:-$program}" "$run/$1" "$2" 4
     started_pid=$unit_pid
     pids+=("$started_pid")
 }
@@ -165,6 +202,10 @@ echo "measure: raw outputs in $out"
 declare -A pid rss_start rss_end memory cpu0 cpu1 wake0 wake1
 start_program idle "http://127.0.0.1:$port/idle.nivoml"
 pid[program]=$started_pid
+start_program idle-lean "http://127.0.0.1:$port/idle.nivoml" "$lean_program"
+pid[lean]=$started_pid
+start_program idle-unit "http://127.0.0.1:$port/idle.nivoml" "$unit_program"
+pid[unit]=$started_pid
 lcdd_port=$(free_port tcp 13666)
 start_lcdd lcdd "$lcdd_port"
 pid[lcdd]=$started_pid
@@ -189,7 +230,7 @@ pids+=("${pid[client]}")
 
 sleep 10  # start-up over, the menu (and the clock screen) on show
 grep -q idle.nivoml "$run/access.log" || { echo "measure: nivo_lcd loaded no page" >&2; exit 1; }
-names=(program lcdd clock client)
+names=(program lean unit lcdd clock client)
 for name in "${names[@]}"; do
     kill -0 "${pid[$name]}" || { echo "measure: $name ended" >&2; exit 1; }
     rss_start[$name]=$(rss_kb "${pid[$name]}")
@@ -224,13 +265,32 @@ idle_line() {  # LABEL NAME
         "PSS / private dirty at end |"
     echo "|---|---|---|---|---|---|"
     idle_line "nivo_lcd, menu with live clock" program
+    idle_line "nivo_lcd lean (NIVO_STATIC_RUNTIME), the same" lean
+    idle_line "nivo_lcd lean at -Os (the unit's build), the same" unit
     idle_line "LCDd, curses, no client (server screen)" lcdd
     idle_line "LCDd, curses, lcdproc MiniClock client" clock
     idle_line "lcdproc client (MiniClock) itself" client
     echo
 } | tee "$out/summary.md"
 
-kill -INT "${pid[program]}" "${pid[client]}"
+# Memory beside one LCDd, as on a unit: two LCDd share their binary, driver and
+# curses pages, which halves those in each one's PSS.
+stop_lcdd "${tmux_sockets[0]}"
+sleep 2
+{
+    echo "## Memory beside one LCDd (the server-screen LCDd stopped after the window)"
+    echo
+    echo "| process | RSS | PSS / private dirty |"
+    echo "|---|---|---|"
+    for row in "program:nivo_lcd" "lean:nivo_lcd lean" "unit:nivo_lcd lean at -Os (the unit's)" \
+        "clock:LCDd with the MiniClock client" "client:lcdproc client"; do
+        name=${row%%:*}
+        echo "| ${row#*:} | $(rss_kb "${pid[$name]}") kB | $(pss_private_kb "${pid[$name]}") |"
+    done
+    echo
+} | tee -a "$out/summary.md"
+
+kill -INT "${pid[program]}" "${pid[lean]}" "${pid[unit]}" "${pid[client]}"
 stop_tmux
 
 # ---- resident memory after N page loads ----
@@ -271,10 +331,17 @@ strip_size() {  # STRIP FILE
     echo "## Stripped binary sizes"
     echo
     echo "- x86-64 nivo_lcd, Release (-O3, $build): $(strip_size strip "$program") bytes"
+    echo "- x86-64 nivo_lcd lean, Release (-O3, $build/static):" \
+        "$(strip_size strip "$lean_program") bytes"
+    echo "- x86-64 nivo_lcd lean, MinSizeRel (-Os, $build/static-unit):" \
+        "$(strip_size strip "$unit_program") bytes"
     for size_build in "${size_builds[@]}"; do
         tool=strip arch=x86-64
         [[ $size_build != armhf-* ]] || tool=arm-linux-gnueabihf-strip arch=armhf
-        echo "- $arch nivo_lcd, ${size_build#armhf-} ($build/size-$size_build):" \
+        runtime=
+        [[ $size_build != armhf-* ]] || runtime=" lean"
+        [[ $size_build != armhf-shared-* ]] || runtime=" shared runtime"
+        echo "- $arch nivo_lcd$runtime, ${size_build##*-} ($build/size-$size_build):" \
             "$(strip_size "$tool" "$build/size-$size_build/app/nivo_lcd") bytes"
     done
     if [ -x "$arm_build/app/nivo_lcd" ] && command -v arm-linux-gnueabihf-strip >/dev/null; then
@@ -299,6 +366,39 @@ strip_size() {  # STRIP FILE
     echo "- nivo_lcd's shared libraries: $(ldd "$program" | awk '{ print $1 }' | tr '\n' ' ')"
     echo
 } | tee -a "$out/summary.md"
+
+# ---- page costs under qemu-arm at -O2 and -Os, against the native run ----
+page_filter='ParseBuildDraw'
+if ((${#qemu_builds[@]})); then
+    "$bench" --benchmark_filter="$page_filter" --benchmark_repetitions=3 \
+        --benchmark_report_aggregates_only=true --benchmark_format=csv \
+        > "$out/pages-native.csv" 2>/dev/null
+    for qemu_build in "${qemu_builds[@]}"; do
+        qemu-arm -L / "$build/qemu-$qemu_build/bench/nivo_bench" \
+            --benchmark_filter="$page_filter" --benchmark_repetitions=3 \
+            --benchmark_report_aggregates_only=true --benchmark_format=csv \
+            > "$out/pages-qemu-$qemu_build.csv" 2>/dev/null
+    done
+    # Medians (real time, us) from the csv files: native, then one column per build.
+    csvs=("$out/pages-native.csv")
+    for qemu_build in "${qemu_builds[@]}"; do csvs+=("$out/pages-qemu-$qemu_build.csv"); done
+    {
+        echo "## Page parse + build + draw under qemu-arm (median us, and times native)"
+        echo
+        echo "| page | native (Release) | armhf -O2 (RelWithDebInfo) | armhf -Os (MinSizeRel) |"
+        echo "|---|---|---|---|"
+        awk -F, 'FNR == 1 { file++ } $1 ~ /_median"$/ {
+                 name = $1; gsub(/"|ParseBuildDraw\/|_median/, "", name)
+                 if (!(name in seen)) { seen[name] = 1; order[++n] = name }
+                 us[name, file] = $4 }
+             END { for (i = 1; i <= n; i++) { p = order[i]
+                 printf "| %s | %.1f |", p, us[p, 1]
+                 for (f = 2; f <= file; f++)
+                     printf " %.1f (%.1f x) |", us[p, f], us[p, f] / us[p, 1]
+                 printf "\n" } }' "${csvs[@]}"
+        echo
+    } | tee -a "$out/summary.md"
+fi
 
 # ---- micro-benchmarks and the system calls of one full flush ----
 benchmarks='ParseBuildDraw|XmlNodeParse|PugixmlParse|BM_KeyToPanel|BM_PageLoad|BM_AnswerToFlush'
