@@ -9,7 +9,7 @@
 #include "panel/nivo_display.h"
 #include "util/conversions.h"
 #include "util/logger.h"
-#include "util/time_of_day.h"
+#include "util/timer.h"
 #include "util/xml_node.h"
 
 NIVOML_REGISTER_ELEMENT(NIVOML_COUNTER)
@@ -40,12 +40,12 @@ bool NIVOML_COUNTER::InitFromNivoml(XMLNode& node) {
 void NIVOML_COUNTER::Draw(NIVO_Display& display) {
     if (m_restartPending) {
         m_current = m_from;
-        m_startTime = WallClockNow();
+        m_startMs = TimerTarget::s_timerQueue.NowMs();
         m_restartPending = false;
     } else {
         // Computed wide: a large step times a long run must not overflow.
-        const double elapsed = std::clamp(difftime(WallClockNow(), m_startTime), -2e9, 2e9);
-        const long long seconds = static_cast<long long>(elapsed);
+        const int64_t elapsedMs = TimerTarget::s_timerQueue.NowMs() - m_startMs;
+        const long long seconds = std::clamp<int64_t>(elapsedMs / 1000, 0, 2000000000);
         long long value = m_from + static_cast<long long>(m_step) * seconds;
         if (m_step > 0 && value > m_to) value = m_to;
         if (m_step < 0 && value < m_to) value = m_to;

@@ -1,7 +1,7 @@
 #pragma once
 // A number running once per second from `from` to `to`; redraws its div through
 // its own element timer until it reaches the end.
-#include <ctime>
+#include <cstdint>
 
 #include "markup/element_roles.h"
 #include "markup/nivoml_baseobj.h"
@@ -26,6 +26,6 @@ private:
     int m_step = 1;
     int m_current = 0;
     int m_width = 1;
-    time_t m_startTime = 0;
+    int64_t m_startMs = 0;  // on the timer queue's monotonic clock: a clock set moves no counter
     bool m_restartPending = true;
 };

@@ -21,6 +21,7 @@
 #include "util/conversions.h"
 #include "util/logger.h"
 #include "util/time_of_day.h"
+#include "util/timer.h"
 #include "util/utilities.h"
 
 // Records what elements ask of the manager; armed timers are kept by id.
@@ -42,6 +43,7 @@ protected:
     // 2026-12-06 12:30:00 UTC (tests run with TZ=UTC).
     static constexpr time_t kNoon = 1796560200;
     PageTest() : m_logGuard(&log), m_clock(kNoon), m_previousHost(ElementHost::s_instance) {
+        TimerTarget::s_timerQueue.SetClock([] { return s_nowMs; });
         std::ofstream(m_dir.Path("lcd")).flush();
         display = std::make_unique<NIVO_Display>(m_dir.Path("lcd"));
         ElementHost::s_instance = &host;
@@ -50,6 +52,7 @@ protected:
     ~PageTest() override {
         document.reset();
         ElementHost::s_instance = m_previousHost;
+        TimerTarget::s_timerQueue.SetClock(nullptr);
     }
     // Parses and builds a page; false when the program would reject it.
     bool Load(const std::string& text) {
@@ -66,7 +69,12 @@ protected:
         display->Flush(NIVO_Display::FLUSH_ALL);
         return DecodePanelFile(m_dir.Path("lcd")).value();  // throws when unreadable
     }
-    void Advance(time_t seconds) { m_clock.Advance(seconds); }
+    // Time passes: the wall clock and the monotonic one move together.
+    void Advance(time_t seconds) {
+        m_clock.Advance(seconds);
+        s_nowMs += seconds * 1000;
+    }
+    void SetWallClock(time_t now) { m_clock.Set(now); }  // `date -s`: only the wall clock jumps
     static std::string Page(const std::string& headContent, const std::string& bodyContent) {
         return "<nivoml><head>" + headContent + "</head><body>" + bodyContent + "</body></nivoml>";
     }
@@ -110,6 +118,7 @@ protected:
     std::unique_ptr<NivomlDocument> document;
 
 private:
+    static inline int64_t s_nowMs = 0;
     ScopedLogger m_logGuard;
     FakeWallClock m_clock;
     ElementHost* m_previousHost;

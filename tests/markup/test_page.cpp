@@ -219,6 +219,16 @@ TEST_F(MarkupIndicator, CounterFollowsTheClockRightAlignedAndStopsAtItsEnd) {
     }
     EXPECT_TRUE(Load(Screen("x<counter from='3' to='3'/>y")));
     EXPECT_EQ(Show().Line(0), "xy         ");
+
+    // The clock set to 2040 and back to today moves no running counter.
+    ASSERT_TRUE(Load(Screen("<counter from='0' to='9'/>|")));
+    Show();
+    Advance(2);
+    SetWallClock(2208988800);
+    EXPECT_EQ(Show().Line(0).substr(0, 2), "2|");
+    SetWallClock(kNoon);
+    Advance(1);
+    EXPECT_EQ(Show().Line(0).substr(0, 2), "3|");
 }
 
 TEST_F(MarkupIndicator, LedsSwitchNamedLedsInTheirModeButNeverTheBacklight) {
