@@ -1,9 +1,5 @@
 // What the user entered or is waiting for is never lost to a settings change, a
 // failed request, a counter's tick or a server that keeps its connection open.
-#include <arpa/inet.h>
-#include <netinet/in.h>
-
-#include "manager/nivo_status.h"
 #include "manager_fixture.h"
 #include "util/time_of_day.h"
 
@@ -53,17 +49,10 @@ TEST_F(ManagerTest, FailedSubmissionKeepsEntriesAndFocusWhenTheMessageEnds) {
     EXPECT_EQ(Panel().Line(0), "Pin136     ");
 }
 
-TEST_F(ManagerTest, CountersDoNotCoverPleaseWaitOrRetry) {
+// "Retry..." over the base page's counter: ServerDownGivesTheErrorPage...
+TEST_F(ManagerTest, CountersDoNotCoverPleaseWait) {
     FakeWallClock clock(kAfterNoon);
-    Start();  // the base page counts down under "Retry..."
-    EXPECT_EQ(Panel().Line(0), "Retry...   ");
-    clock.Advance(1);
-    Elapse(1000);
-    EXPECT_EQ(Panel().Line(0), "Retry...   ");
-    clock.Advance(1);
-    Elapse(1000);
-    EXPECT_EQ(Panel().Line(0), "New request");
-
+    Start();
     Show("C", "<div name=\"C\">Wait<skip/><counter from=\"9\" to=\"0\"/></div>", "",
          " alarmpage=\"" + Url("/alarm") + "\"");
     Notify("ALARM");
@@ -114,26 +103,6 @@ TEST_F(ManagerTest, GetQueriesEncodeWhatWouldSplitAValue) {
     Key(1);  // a POST body keeps its pairs as they are
     EXPECT_NE(manager->GetPendingRequest().find("\r\n\r\nh&=k&v=1#2 %+\"\r\nn=plain\r\n"),
               std::string::npos);
-}
-
-TEST_F(ManagerTest, NotificationsToAnotherLocalAddressAreNotReceived) {
-    Start();
-    const FileDescriptor sender(::socket(AF_INET, SOCK_DGRAM, 0));
-    auto send = [&](const char* address) {
-        sockaddr_in to{};
-        to.sin_family = AF_INET;
-        to.sin_port = htons(static_cast<uint16_t>(std::atoi(std::getenv("NIVO_UDP_PORT"))));
-        ::inet_pton(AF_INET, address, &to.sin_addr);
-        const char text[] = "POWER\nU_SOURCE_FAIL=true";
-        ASSERT_EQ(::sendto(sender.Get(), text, sizeof text - 1, 0,
-                           reinterpret_cast<const sockaddr*>(&to), sizeof to),
-                  static_cast<ssize_t>(sizeof text - 1));
-        manager->WaitAndHandle(50);
-    };
-    send("127.0.0.2");
-    EXPECT_FALSE(manager->GetStatus().uSourceFail);
-    send("127.0.0.1");
-    EXPECT_TRUE(manager->GetStatus().uSourceFail);
 }
 
 }  // namespace

@@ -1,8 +1,5 @@
 // The web panel's two doors: a mirror of the register image and key presses by
 // datagram, both shut unless the configuration opens them.
-#include <arpa/inet.h>
-#include <netinet/in.h>
-
 #include "manager_fixture.h"
 
 namespace {
@@ -10,12 +7,8 @@ namespace {
 class WebPanelTest : public ManagerTest {
 protected:
     void Send(const std::string& text) {
-        const FileDescriptor sender(::socket(AF_INET, SOCK_DGRAM, 0));
-        sockaddr_in to{};
-        to.sin_family = AF_INET;
-        to.sin_port = htons(static_cast<uint16_t>(std::atoi(std::getenv("NIVO_UDP_PORT"))));
-        ::inet_pton(AF_INET, "127.0.0.1", &to.sin_addr);
-        ASSERT_EQ(::sendto(sender.Get(), text.data(), text.size(), 0,
+        const sockaddr_in to = Loopback(std::atoi(std::getenv("NIVO_UDP_PORT")));
+        ASSERT_EQ(::sendto(BoundSocket(SOCK_DGRAM).Get(), text.data(), text.size(), 0,
                            reinterpret_cast<const sockaddr*>(&to), sizeof to),
                   static_cast<ssize_t>(text.size()));
         manager->WaitAndHandle(50);

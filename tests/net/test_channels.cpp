@@ -136,6 +136,15 @@ TEST(UdpChannelTest, PortComesFromTheEnvironmentAndDatagramsAreCutAtNulAndLength
         EXPECT_EQ(out, text);
     }
     EXPECT_EQ(channel.GetSocket(), fd);  // the socket stays open
+    sockaddr_in other = Loopback(port);  // 127.0.0.2, another address of this machine
+    other.sin_addr.s_addr = htonl(INADDR_LOOPBACK + 1);
+    sockaddr_in own = Loopback(port);
+    const FileDescriptor sender = BoundSocket(SOCK_DGRAM);
+    sendto(sender.Get(), "ALARM", 5, 0, reinterpret_cast<sockaddr*>(&other), sizeof other);
+    sendto(sender.Get(), "RELOAD", 6, 0, reinterpret_cast<sockaddr*>(&own), sizeof own);
+    EXPECT_TRUE(Ready(fd));
+    EXPECT_EQ(channel.Receive(out), 6);  // the first datagram never came
+    EXPECT_EQ(out, "RELOAD");
 
     UDP_CHANNEL second;  // the port is taken: the channel stays closed
     EXPECT_EQ(second.GetSocket(), 0);
