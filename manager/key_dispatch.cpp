@@ -145,17 +145,6 @@ void NIVO_Manager::SubmitSetter(NIVOML_SETDATETIMEOBJ& setter, int& flushMask) {
 namespace {
 const char* const kRemoteSource = "WEBPANEL";
 constexpr int kLongestRemoteHoldMs = 60000;
-
-// A decimal number of at most five digits, nothing else; -1 otherwise.
-int SmallNumber(const std::string& text) {
-    if (text.empty() || text.size() > 5) return -1;
-    int value = 0;
-    for (const char c : text) {
-        if (c < '0' || c > '9') return -1;
-        value = value * 10 + (c - '0');
-    }
-    return value;
-}
 }  // namespace
 
 bool NIVO_Manager::IsRemotePress(const std::string& text) {
@@ -174,7 +163,9 @@ void NIVO_Manager::PressRemoteKey(const std::string& text, int& flushMask) {
         if (line.empty() && i + 1 == lines.size()) break;  // a closing line feed
         const size_t equals = line.find('=');
         const std::string name = line.substr(0, equals);
-        const int value = equals == std::string::npos ? -1 : SmallNumber(line.substr(equals + 1));
+        const int value = equals == std::string::npos
+                              ? -1
+                              : DecimalInRange(line.substr(equals + 1), kLongestRemoteHoldMs);
         if (name == "KEY" && key < 0) {
             key = value;
         } else if (name == "HOLD" && holdMs < 0) {
@@ -183,7 +174,7 @@ void NIVO_Manager::PressRemoteKey(const std::string& text, int& flushMask) {
             valid = false;
         }
     }
-    if (!valid || key < 1 || key > 7 || holdMs < 0 || holdMs > kLongestRemoteHoldMs) {
+    if (!valid || key < 1 || key > 7 || holdMs < 0) {
         Logger::Log(Logger::Warning, "NIVO_Manager: Tastendruck ungueltig: %s",
                     EscapeForLog(text, 256).c_str());
         return;

@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "util/conversions.h"
 #include "util/logger.h"
 
 UDP_CHANNEL::UDP_CHANNEL() : m_port(PortFromEnvironment()) {
@@ -22,10 +23,8 @@ uint16_t UDP_CHANNEL::PortFromEnvironment() {
     const char* text = std::getenv("NIVO_UDP_PORT");
     if (text == nullptr || *text == '\0') return kDefaultPort;
     // Digits only: "81x" or "-1" must not quietly become some other port.
-    unsigned long value = 0;
-    const char* c = text;
-    for (; *c >= '0' && *c <= '9' && value <= 65535; ++c) value = value * 10 + (*c - '0');
-    if (*c != '\0' || value < 1 || value > 65535) {
+    const int value = DecimalInRange(text, 65535);
+    if (value < 1) {
         Logger::Log(Logger::Warning, "UDP_CHANNEL: NIVO_UDP_PORT is not a port: %s, using %u", text,
                     static_cast<unsigned>(kDefaultPort));
         return kDefaultPort;

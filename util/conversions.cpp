@@ -58,3 +58,13 @@ std::string TrimBlanks(const std::string& text) {
     size_t last = text.find_last_not_of(blanks);
     return text.substr(first, last - first + 1);
 }
+
+int DecimalInRange(const std::string& text, int max) {
+    long long value = 0;
+    for (const char c : text) {
+        if (c < '0' || c > '9') return -1;
+        value = value * 10 + (c - '0');
+        if (value > max) return -1;
+    }
+    return text.empty() ? -1 : static_cast<int>(value);
+}

@@ -150,16 +150,6 @@ bool ParseQuery(const std::string& query, std::vector<std::pair<std::string, std
     return true;
 }
 
-// A decimal number in 0..max, -1 otherwise.
-int Number(const std::string& text, int max) {
-    if (text.empty() || text.size() > 6) return -1;
-    int value = 0;
-    for (const char c : text) {
-        if (c < '0' || c > '9') return -1;
-        value = value * 10 + (c - '0');
-    }
-    return value <= max ? value : -1;
-}
 
 bool ReadConfig(PropertyMap& config) {
     const char* path = std::getenv("NIVO_LCD_CONFIG");
@@ -194,8 +184,8 @@ int ServePicture() {
         if (name == "since" && value.size() == 16 &&
             value.find_first_not_of("0123456789abcdef") == std::string::npos) {
             since = value;
-        } else if (name == "wait" && Number(value, kLongestWaitMs) >= 0) {
-            waitMs = Number(value, kLongestWaitMs);
+        } else if (name == "wait" && DecimalInRange(value, kLongestWaitMs) >= 0) {
+            waitMs = DecimalInRange(value, kLongestWaitMs);
         } else {
             valid = false;
         }
@@ -229,7 +219,7 @@ int ServePicture() {
 
 int UdpPort() {
     const char* text = std::getenv("NIVO_UDP_PORT");
-    const int port = text != nullptr ? Number(text, 65535) : -1;
+    const int port = text != nullptr ? DecimalInRange(text, 65535) : -1;
     return port >= 1 ? port : 8182;
 }
 
@@ -255,9 +245,9 @@ int ServePress() {
     bool valid = ParseQuery(QueryString(), pairs) && pairs.size() == 2;
     for (const auto& [name, value] : pairs) {
         if (name == "key") {
-            key = Number(value, 7);
+            key = DecimalInRange(value, 7);
         } else if (name == "hold") {
-            hold = Number(value, kLongestHoldMs);
+            hold = DecimalInRange(value, kLongestHoldMs);
         } else {
             valid = false;
         }
