@@ -13,5 +13,6 @@ class NIVOML_MAINOBJ;
 
 // pageText is the page the root was built from; root is null when the program
 // rejects the page. ShowDiv is called on the root for every div; the start div is
-// shown again at the end. Findings come in page order, with parser offsets.
+// shown again at the end. Findings carry parser offsets, in the order the checks
+// ran: the checker sorts them into page order.
 std::vector<PageFinding> LintPage(const std::string& pageText, NIVOML_MAINOBJ* root);
