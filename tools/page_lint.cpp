@@ -159,6 +159,7 @@ private:
         Add(element.GetSourceOffset(), error, what);
     }
     void CheckContents(XMLNode& node, Scope& scope);
+    void ReportDropped(const XMLNode& node);
     void CheckBody(XMLNode& body, std::vector<Scope>& divScopes);
     void ExplainRejection(XMLNode& xml);
     void CheckPlacement(const NIVOML_BASELISTOBJ& container, bool direct, int& textCount);
@@ -176,6 +177,18 @@ private:
     std::string m_start;
 };
 
+// A container of dropped elements is dropped itself: the author needs each one's reason.
+void PageLint::ReportDropped(const XMLNode& node) {
+    Add(node.getOffset(), true,
+        Describe(node) + ": the program drops it, so nothing of it shows: " + WhyDropped(node));
+    for (int i = 0; i < node.nElement(); ++i) {
+        XMLNode::Contents item = node.enumContents(i);
+        if (item.type != eNodeChild) continue;
+        CheckAttributes(item.child, m_findings);
+        if (!BuildAlone(item.child)) ReportDropped(item.child);
+    }
+}
+
 void PageLint::CheckContents(XMLNode& node, Scope& scope) {
     int run = 0;
     for (int i = 0; i < node.nElement(); ++i) {
@@ -190,9 +203,7 @@ void PageLint::CheckContents(XMLNode& node, Scope& scope) {
         CheckAttributes(item.child, m_findings);
         std::unique_ptr<NIVOML_BASEOBJ> element = BuildAlone(item.child);
         if (!element) {
-            Add(item.child.getOffset(), true,
-                Describe(item.child) + ": the program drops it, so nothing of it shows: " +
-                    WhyDropped(item.child));
+            ReportDropped(item.child);
             continue;
         }
         if (element->GetName() == "leds") {

@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <regex>
+#include <sstream>
 #include <string>
 
 #include "tests/tools/run_command.h"
@@ -279,6 +280,59 @@ TEST(NivomlLint, AuthorMistakesGiveTheirFindingLine) {
     RunCommand(std::string(NIVOML_CHECK) + " --lint " + dir.Write("page", div + "&#x20AC;" + tail),
                output);
     EXPECT_TRUE(Shows(output, ": 1 finding\n")) << output;
+}
+
+// Each dropped element, on a line of its own, is named with the reason it went, also when
+// its form went with it.
+TEST(NivomlLint, DroppedElementsSayWhatTheyLack) {
+    const std::string form = "<form method='get' action='http://127.0.0.1:80/f'>";
+    const std::pair<std::string, std::string> dropped[] = {
+        {"<date format='%x'/>", "without text, format must be \"%d%m%y\" or \"%y%m%d\""},
+        {"<time pos='4' format='%H%M'/>", "pos=\"4\" is outside 0..3"},
+        {form + "<input type='submit'/></form>", ":51: error: <input type=\"submit\">: the "
+         "program drops it, so nothing of it shows: a key button needs key"},
+        {form + "<input type='password' name='p' value='x'/></form>", "type=\"password\" is none"},
+        {form + "<input type='text' value='x'/></form>", "it needs a name"},
+        {form + "<input type='text' name='t'/></form>", "its value is empty: a text field"},
+        {"<settime format='%H%M' incdatakey='2' goto='#x'/>", "it needs inccursorkey"},
+        {"<setdate format='%d%m%y' inccursorkey='1' goto='#x'/>", "it needs incdatakey or"},
+        {"<setdate format='%d%m%y' inccursorkey='1' decdatakey='2'/>", "it needs goto"},
+        {"<settime format='%H' inccursorkey='1' incdatakey='2' goto='#x'/>",
+         "format=\"%H\" is not \"%H%M\" or \"%I%M\""},
+        {"<a key='1'/>", "a link needs href"},
+        {"<a href='#x'/>", "a link needs key"},
+        {"<form method='put' action='/f'><input type='submit' key='1'/></form>",
+         "method=\"put\" is neither GET nor POST"},
+        {"<form method='get' action='http://h:65536/f'><input type='submit' key='1'/></form>",
+         "the port in action=\"http://h:65536/f\" is not 1..65535"},
+        {form + "<select name='s'/></form>", "a select needs at least one <option>"},
+        {"<fixedtext textnr='20'/>", "textnr=\"20\" is not 0..19"},
+        {"<counter from='5' to='5'/>", "from and to are equal"},
+        {"<skip count='-1'/>", "count=\"-1\" is negative"},
+        {"<Div/>", "it is no NIVOML element (did you mean <div>?)"},
+        {"<leds s='LED_POWR'/>", "\"LED_POWR\" is no LED name, the program ignores it (did you "
+         "mean LED_POWER?)"},
+        {form + "<input type='text' name='t' value='ab' mask='1,x'/></form>",
+         "mask entry \"x\" is not a whole number, so the program reads 0"},
+        {form + "<input type='text' name='t' value='ab' mask='1'/></form>",
+         "mask has 1 entries for a value of 2 characters: the program fixes the cells"},
+        {form + "<input type='text' name='t' value='ab' range='9x'/></form>",
+         "range=\"9x\" holds \"x\", not a digit"},
+        {form + "<ipinput name='i' value='1.2.3.400'/></form>", "starts at 001.002.003.255"},
+    };
+    std::string body = "<div name='x'>a<a href='#x' key='1'/>";
+    for (const auto& item : dropped) body += "\n" + item.first;
+    std::string output;
+    EXPECT_EQ(Check("--lint", "<goto div='x'/>", body + "</div>", output), 1);
+    std::istringstream lines(output);
+    std::vector<std::string> found(std::size(dropped));
+    for (std::string line; std::getline(lines, line);) {
+        const size_t at = line.find(':', 5);
+        if (at != std::string::npos) found[std::atoi(line.c_str() + 5) - 2] += line.substr(at);
+    }
+    for (size_t i = 0; i < std::size(dropped); ++i) {
+        EXPECT_TRUE(Shows(found[i], dropped[i].second)) << dropped[i].first;
+    }
 }
 
 TEST(NivomlLint, DivsReachedOtherThanByKeysAndFullRowsAreClean) {
