@@ -337,6 +337,9 @@ private:
                 if (bit) {
                     m_bits = bit;
                     m_input = Input::HoldSeconds;
+                } else if (ch == 'c') {  // as the prompt offers
+                    m_bits = 0;
+                    m_input = Input::Combination;
                 } else {
                     m_status = "cancelled";
                 }

@@ -8,9 +8,12 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
+#include <chrono>
 #include <filesystem>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "panel/nivo_display.h"
 #include "sim/panel_decoder.h"
@@ -258,12 +261,50 @@ TEST(NivoPanel, TerminalKeysPressPanelKeysAndSendNotifications) {
     ProgramSide side;
     const std::string lcd = side.dir.Write("lcd.reg", "");
     std::string output;
-    // script(1) gives the simulator a terminal; q arrives after the keys were handled.
-    EXPECT_EQ(RunPanel("--lcd " + lcd + side.args + "' /dev/null", output,
-                       "(printf 3asrmMbBxniIvVlL; sleep 0.3; printf q) | timeout 20 script -qec '"),
-              0)
-        << output;
-    EXPECT_EQ(side.Take(side.reader), std::string("\x04\x00", 2));
+    int status = -1;
+    std::atomic<bool> done{false};
+    // script(1) gives the simulator a terminal; the test types into it through a FIFO.
+    const std::string typed = side.dir.Path("typed.fifo");
+    mkfifo(typed.c_str(), 0600);
+    std::thread panel([&] {
+        status = RunPanel("--lcd " + lcd + side.args + "' /dev/null", output,
+                          "cat " + typed + " | timeout 20 script -qec '");
+        done = true;
+    });
+    FileDescriptor keyboard(open(typed.c_str(), O_WRONLY | O_CLOEXEC));
+    const auto type = [&](const std::string& text) {
+        EXPECT_EQ(write(keyboard.Get(), text.data(), text.size()), ssize_t(text.size()));
+    };
+    std::string keys;
+    std::vector<std::chrono::steady_clock::time_point> when;
+    const auto await = [&](size_t count) {  // key bytes, within 10 s
+        for (int i = 0; i < 1000 && keys.size() < count; ++i, poll(nullptr, 0, 10)) {
+            for (char key : side.Take(side.reader)) {
+                keys += key;
+                when.push_back(std::chrono::steady_clock::now());
+            }
+        }
+    };
+    // A tap, the notifications, the combination 1+2, then key 2 held for 1 s.
+    type("3asrmMbBxniIvVlLc12 h21");
+    await(5);
+    NIVO_Display display(lcd);  // the terminal follows the register file
+    display.WriteText("Hello", MODE_ON, 0);
+    display.Flush(NIVO_Display::FLUSH_ALL);
+    await(6);
+    type("hc13h0");  // 1+3 held for "0", 10 s, until q lets it go
+    await(7);
+    poll(nullptr, 0, 500);
+    type("q");
+    keyboard.Reset();
+    await(8);
+    panel.join();
+    EXPECT_EQ(status, 0) << output;
+    ASSERT_EQ(keys, std::string("\x04\x00\x03\x00\x02\x00\x05\x00", 8));
+    const auto held = [&](int i) { return (when[i + 1] - when[i]) / std::chrono::milliseconds(1); };
+    EXPECT_GE(held(4), 900);  // 1 s
+    EXPECT_GE(held(6), 400);  // till q, not 0 s
+    EXPECT_NE(output.find("Hello"), std::string::npos);
     std::string sent;
     for (std::string text = side.Take(side.udp); !text.empty(); text = side.Take(side.udp))
         sent += text + "|";
