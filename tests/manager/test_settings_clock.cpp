@@ -10,19 +10,20 @@ TEST_F(ManagerTest, SettingsFormClampsSavesAndLoadsThePageItNames) {
     Start();  // no configuration file yet: the defaults are written
     EXPECT_EQ(ReadFile(Config()),
               "BACKLIGHT=60\nCONTRAST=7\nBRIGHTNESS=15\nTIMEFORMAT=%H%M\nDATEFORMAT=%d%m%y\n");
+    // Chosen by a form on a page without a clock, the format is still kept.
+    Show("D",
+         "<div name=\"D\">No clock<form method=\"get\" action=\"DISPLAY_SETTING\"><input "
+         "type=\"hidden\" name=\"TIMEFORMAT\" value=\"%I%M\"/><input type=\"hidden\" "
+         "name=\"DATEFORMAT\" value=\"%y%m%d\"/><input type=\"submit\" key=\"1\"/></form></div>");
+    Key(1);
     manager->ApplyDisplaySettings(
         "CONTRAST=-2;;BACKLIGHT;FOO=1;BRIGHTNESS=16;sLoadPage=" + Url("/home") + ";sDivname=D2");
     EXPECT_EQ(Panel().contrast, 0);
     EXPECT_EQ(Panel().brightness, 15);
     EXPECT_EQ(ReadFile(Config()),
-              "BACKLIGHT=60\nCONTRAST=0\nBRIGHTNESS=15\nTIMEFORMAT=%H%M\nDATEFORMAT=%d%m%y\n");
+              "BACKLIGHT=60\nCONTRAST=0\nBRIGHTNESS=15\nTIMEFORMAT=%I%M\nDATEFORMAT=%y%m%d\n");
     EXPECT_TRUE(log.Has(5, "Displayeinstellung \"FOO\" unbekannt."));
     EXPECT_EQ(Pending(), "GET /home?sContrast=0&sBacklight=60&sBrightness=15&sDivname=D2");
-
-    // Chosen on a page without a clock, the format is still kept.
-    Show("D", "<div name=\"D\">No clock</div>");
-    manager->ApplyDisplaySettings("TIMEFORMAT=%I%M;DATEFORMAT=%y%m%d");
-    EXPECT_NE(ReadFile(Config()).find("TIMEFORMAT=%I%M\nDATEFORMAT=%y%m%d\n"), std::string::npos);
 }
 
 TEST_F(ManagerTest, UnreadableConfigurationIsNeverReplaced) {
@@ -118,6 +119,12 @@ TEST_F(ManagerTest, SettersAndTheClockSetTheWantedLocalTimeOnlyWhenItExists) {
          "goto=\"#D\"/></div>");
     manager->HandleKey(0, flushMask, "!submit");
     EXPECT_EQ(DateArgs(), "-s @1796562300\n");  // the time of day is kept
+    Show("B",
+         "<div name=\"B\"><setdatetime format=\"%H%M%d%m%y\" inccursorkey=\"1\" "
+         "incdatakey=\"2\" goto=\"#B\"/></div>");
+    Key(2);
+    manager->HandleKey(0, flushMask, "!submit");
+    EXPECT_EQ(DateArgs(), "-s @1796565900\n");  // 6.12., 14:05
 
     EXPECT_EQ(manager->SetSystemClock("-1", "-1", "-1", "07", "05"), 0);
     EXPECT_EQ(DateArgs(), "-s @1796540700\n");  // today, 07:05
