@@ -71,6 +71,11 @@ TEST_F(ManagerTest, BacklightGoesOutAfterItsTimeAndTheFirstKeyInTheDarkOnlyLight
     Notify("POWER\nU_SOURCE_FAIL=true\nU_USBD_OK=false");
     Elapse(2000);
     EXPECT_EQ(Panel().LedMode(LED_DISPLAY), MODE_OFF);
+    manager->ApplyDisplaySetting("BACKLIGHT", "1");  // shorter still
+    Key(1);
+    EXPECT_EQ(Panel().LedMode(LED_DISPLAY), MODE_ON);
+    Elapse(1000);
+    EXPECT_EQ(Panel().LedMode(LED_DISPLAY), MODE_OFF);
 }
 
 TEST_F(ManagerTest, UnsendableRequestsAreRefusedAndTheQueryIsJoinedOnce) {

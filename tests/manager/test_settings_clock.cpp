@@ -143,6 +143,10 @@ TEST_F(ManagerTest, SettersAndTheClockSetTheWantedLocalTimeOnlyWhenItExists) {
     manager->HandleKey(0, flushMask, "!submit");  // the setter says so
     manager->GetDisplay().Flush(flushMask);
     EXPECT_EQ(Panel().Line(0), "Failure    ");
+    Key(2);
+    Elapse(10000);  // a step under the message (the year) outlasts it
+    EXPECT_EQ(Panel().Line(0), "           ");
+    EXPECT_EQ(Panel().Segments(), "1305061227");
 }
 
 }  // namespace

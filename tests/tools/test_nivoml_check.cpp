@@ -195,10 +195,14 @@ TEST(NivomlLint, NamesEachProblemInPageOrderWithItsDivAndElementAndExitsOne) {
         EXPECT_NE(found, std::string::npos) << line << "\n" << output;
         if (found != std::string::npos) at = found;  // in page order
     }
-    EXPECT_EQ(Check("-l 6 --lint", "<goto div='X'/>", "<div name='A'>a<a href='#A' key='1'/></div>",
+    // The panel starts at the first div; key code 7 leads on like any other.
+    EXPECT_EQ(Check("-l 6 --lint", "<goto div='X'/>",
+                    "<div name='A'>a<a href='#B' key='7'/></div><div name='B'>b<a href='#B' "
+                    "key='7'/></div>",
                     output),
               1);
     EXPECT_TRUE(Shows(output, "page:1:15: warning: <goto div=\"X\">: no div is named so"));
+    EXPECT_TRUE(Shows(output, "page: 1 finding\n"));
 }
 
 // Each author mistake, a small page of its own, gives this finding line.
@@ -238,13 +242,19 @@ TEST(NivomlLint, AuthorMistakesGiveTheirFindingLine) {
         {"<nivom><head/><body/></nivom>",
          "page:1:1: error: no <nivoml> element (the root is <nivom>): the program rejects the page "
          "and keeps showing the one before; the root element of a page is <nivoml>"},
-        {"HTTP/1.0 500 Internal Error\r\n\r\n<html><body>500</body></html>",
+        {"HTTP/1.0 500 Internal Error\r\n\r\n<HTML><body>500</body></HTML>",
          "page:3:1: error: this is an HTML page, not NIVOML (a server error page?): the program "
          "rejects the page and keeps showing the one before; check what the CGI script writes and "
          "its error log"},
         {div + "a\n<a href='#x' key='1' autoswich='3000'/></div></body></nivoml>",
          "page:2:1: warning: <a>: unknown attribute autoswich=\"3000\", the program ignores it "
          "(did you mean autoswitch?)"},
+        {div + "a\n<a href='#x' key='1' duartion='2'/></div></body></nivoml>",
+         "page:2:1: warning: <a>: unknown attribute duartion=\"2\", the program ignores it "
+         "(did you mean duration?)"},
+        {div + "<!--\n\n-->&#255;&#8364;" + tail,  // 255 is ISO-8859-1's last
+         "page:3:10: warning: &#8364; is U+20AC, which ISO-8859-1 does not have: the panel shows "
+         "\"?\"; write a character of ISO-8859-1 instead"},
         {div + "a<a href='#x' key='x'/>" + tail,
          "page:1:58: warning: <a>: key=\"x\" is not a whole number, so the program reads 0; key is "
          "a key code 1..7 (keys 1, 2, 3 are 1, 2, 4; combinations add up): write it in digits"},
@@ -327,8 +337,8 @@ TEST(NivomlLint, DroppedElementsSayWhatTheyLack) {
     std::istringstream lines(output);
     std::vector<std::string> found(std::size(dropped));
     for (std::string line; std::getline(lines, line);) {
-        const size_t at = line.find(':', 5);
-        if (at != std::string::npos) found[std::atoi(line.c_str() + 5) - 2] += line.substr(at);
+        const size_t at = line.find(':', 5), row = std::atoi(line.c_str() + 5) - 2;
+        if (at != std::string::npos && row < found.size()) found[row] += line.substr(at);
     }
     for (size_t i = 0; i < std::size(dropped); ++i) {
         EXPECT_TRUE(Shows(found[i], dropped[i].second)) << dropped[i].first;
@@ -340,7 +350,7 @@ TEST(NivomlLint, DivsReachedOtherThanByKeysAndFullRowsAreClean) {
     // form's sDivname, E only by the head's autoswitch; A's own key 4 hides the head's.
     const std::string head =
         "<goto div='A'/><a href='http://127.0.0.1:8080/x' key='4'/>"
-        "<a href='#E' key='0' autoswitch='900'/>";
+        "<a href='#E' key='0' autoswitch='1000000000'/>";
     const std::string body =
         "<div name='A'>a<a href='#B' key='0' autoswitch='900'/><a href='#A' key='4'/>"
         "<a href='#A' key='7'/></div><div name='B'>b<setdate format='%y%m%d' inccursorkey='1' "
@@ -348,13 +358,13 @@ TEST(NivomlLint, DivsReachedOtherThanByKeysAndFullRowsAreClean) {
         "action='DISPLAY_SETTING'><input type='hidden' name='sDivname' value='D'/><input "
         "type='submit' key='2'/></form>c</div><div name='D'>0123456789<form method='get' "
         "action='/f' autosubmit='5'><input type='text' name='t' value='0'/></form><br/>eleven "
-        "cell</div><div name='E'>IP:<skip count='4'/><form method='get' action='/i'><ipinput "
+        "cell</div><div name='E'>&#255;P:<skip count='4'/><form method='get' action='/i'><ipinput "
         "name='ip' value='10.0.0.1'/></form></div>";
     std::string output;
     EXPECT_EQ(Check("-l 6 --lint", head, body, output), 0) << output;
     EXPECT_EQ(output, "page: clean\n");  // and no picture with --lint alone
     EXPECT_EQ(Check("-l 6 --lint --all", head, body, output), 0) << output;
-    EXPECT_TRUE(Shows(output, "div E\n+-----------+\n|IP:"));
+    EXPECT_TRUE(Shows(output, "div E\n+-----------+\n|\xC3\xBF" "P:"));
 }
 
 // The reference's pages pass the checker, and the reference and the checker know every
