@@ -219,7 +219,9 @@ TEST(NivoPanel, ScriptPressesKeysSendsNotificationsAndWaitsForText) {
               2);
     EXPECT_NE(output.find("script line 2: cannot read: key one"), std::string::npos) << output;
     EXPECT_TRUE(stat(fifo.c_str(), &info) == 0 && S_ISFIFO(info.st_mode));  // made for the program
-    EXPECT_EQ(RunPanel("--script " + side.dir.Path("wait.txt") + " --keys " + lcd, output), 2);
+    EXPECT_EQ(RunPanel("--script " + side.dir.Path("wait.txt") + " --keys " + lcd + " --lcd " + lcd,
+                       output),
+              2);
     EXPECT_NE(output.find(lcd + " is not a FIFO"), std::string::npos) << output;
 }
 
