@@ -160,6 +160,7 @@ private:
     }
     void CheckContents(XMLNode& node, Scope& scope);
     void ReportDropped(const XMLNode& node);
+    void ReportDroppedChildren(const XMLNode& node);
     void CheckBody(XMLNode& body, std::vector<Scope>& divScopes);
     void ExplainRejection(XMLNode& xml);
     void CheckPlacement(const NIVOML_BASELISTOBJ& container, bool direct, int& textCount);
@@ -181,6 +182,10 @@ private:
 void PageLint::ReportDropped(const XMLNode& node) {
     Add(node.getOffset(), true,
         Describe(node) + ": the program drops it, so nothing of it shows: " + WhyDropped(node));
+    ReportDroppedChildren(node);
+}
+
+void PageLint::ReportDroppedChildren(const XMLNode& node) {
     for (int i = 0; i < node.nElement(); ++i) {
         XMLNode::Contents item = node.enumContents(i);
         if (item.type != eNodeChild) continue;
@@ -241,6 +246,7 @@ void PageLint::CheckBody(XMLNode& body, std::vector<Scope>& divScopes) {
             Add(item.child.getOffset(), true,
                 Describe(item.child) + ": the program drops the div, so none of it shows: " +
                     WhyDropped(item.child));
+            ReportDroppedChildren(item.child);
         } else {
             Scope scope;
             scope.where = "div " + item.child.getAttribute("name").value_or("");

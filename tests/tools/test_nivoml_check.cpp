@@ -235,8 +235,12 @@ TEST(NivomlLint, AuthorMistakesGiveTheirFindingLine) {
          "\"?\"; write a character of ISO-8859-1 instead"},
         {"<nivoml><head>\n<goto/></head><body><div name='x'>a</div></body></nivoml>",
          "page:1:9: error: <head> holds nothing the program can use: the program rejects the page "
-         "and keeps showing the one before; give it at least <goto div=\"...\"/>"},
+         "and keeps showing the one before; give it at least <goto div=\"...\"/>\npage:2:1: error: "
+         "<goto>: the program drops it, so nothing of it shows: a goto needs div, the name of "
+         "the first div to show"},
         {head + "\n<div>a</div></body></nivoml>",
+         "page:1:37: error: <body> holds no div the program can use: the program rejects the page "
+         "and keeps showing the one before; give it at least one <div name=\"...\"> with text\n"
          "page:2:1: error: <div>: the program drops the div, so none of it shows: a div needs a "
          "name: write <div name=\"...\">"},
         {"<nivom><head/><body/></nivom>",
@@ -246,24 +250,40 @@ TEST(NivomlLint, AuthorMistakesGiveTheirFindingLine) {
          "page:3:1: error: this is an HTML page, not NIVOML (a server error page?): the program "
          "rejects the page and keeps showing the one before; check what the CGI script writes and "
          "its error log"},
-        {div + "a\n<a href='#x' key='1' autoswich='3000'/></div></body></nivoml>",
-         "page:2:1: warning: <a>: unknown attribute autoswich=\"3000\", the program ignores it "
+        {div + "a<br\n/><a href='#x' key='1' autoswich='3000'/></div></body></nivoml>",
+         "page:2:3: warning: <a>: unknown attribute autoswich=\"3000\", the program ignores it "
          "(did you mean autoswitch?)"},
-        {div + "a\n<a href='#x' key='1' duartion='2'/></div></body></nivoml>",
-         "page:2:1: warning: <a>: unknown attribute duartion=\"2\", the program ignores it "
+        {div + "a<br\n/><a href='#x' key='1' duartion='2'/></div></body></nivoml>",
+         "page:2:3: warning: <a>: unknown attribute duartion=\"2\", the program ignores it "
          "(did you mean duration?)"},
         {div + "<!--\n\n-->&#255;&#8364;" + tail,  // 255 is ISO-8859-1's last
          "page:3:10: warning: &#8364; is U+20AC, which ISO-8859-1 does not have: the panel shows "
          "\"?\"; write a character of ISO-8859-1 instead"},
+        {div + "a<a href='http://127.0.0.1:65536/x.cgi' key='2'/>" + tail,
+         "page:1:58: warning: <a href=\"http://127.0.0.1:6553...\" key=\"2\">: the port is no "
+         "number 1..65535, so the program never follows it; write the whole URL with the web "
+         "server's port, e.g. http://127.0.0.1:8080/page.cgi"},
+        {div + "a<a href='#x' key='1'/></div><div name='x'>b</div></body></nivoml>",
+         "page:1:86: warning: div x: an earlier div has this name, so links lead there; rename one"},
+        {"<nivoml><head><goto div='x'/></head><body>hi<br/><div name='x'>a" + tail,
+         "page:1:43: warning: text \"hi\" is not shown: the body keeps only divs; move it into a "
+         "div\npage:1:45: warning: <br> is not shown: the body keeps only divs; move it into a "
+         "div (or the head)"},
+        {"<nivoml><head><goto div='x'/></head></nivoml>",
+         "page:1:1: error: <nivoml> has no <body>: the program rejects the page and keeps showing "
+         "the one before; every page needs a <head> (at least <goto div=\"...\"/>) and a <body> "
+         "with a <div name=\"...\">"},
         {div + "a<a href='#x' key='x'/>" + tail,
          "page:1:58: warning: <a>: key=\"x\" is not a whole number, so the program reads 0; key is "
-         "a key code 1..7 (keys 1, 2, 3 are 1, 2, 4; combinations add up): write it in digits"},
-        {div + "a<a href='other.cgi' key='1'/>" + tail,
-         "page:1:58: warning: <a href=\"other.cgi\" key=\"1\">: a relative URL, which the program "
+         "a key code 1..7 (keys 1, 2, 3 are 1, 2, 4; combinations add up): write it in digits\n"
+         "page:1:58: warning: <a href=\"#x\" key=\"0\">: the keys give only 1..7, so it never "
+         "fires; write a key code 1..7, or key=\"0\" with autoswitch"},
+        {div + "a<a href='other.cgi' key='2'/>" + tail,
+         "page:1:58: warning: <a href=\"other.cgi\" key=\"2\">: a relative URL, which the program "
          "sends as it stands, so no page comes; write the whole URL with the web server's port, "
          "e.g. http://127.0.0.1:8080/page.cgi"},
-        {div + "a<a href='http://127.0.0.1/x.cgi' key='1'/>" + tail,
-         "page:1:58: warning: <a href=\"http://127.0.0.1/x.cgi\" key=\"1\">: the URL names no "
+        {div + "a<a href='http://127.0.0.1/x.cgi' key='2'/>" + tail,
+         "page:1:58: warning: <a href=\"http://127.0.0.1/x.cgi\" key=\"2\">: the URL names no "
          "port, so the program asks port 80 for it; write the whole URL with the web server's "
          "port, e.g. http://127.0.0.1:8080/page.cgi"},
         {div + "a<a href='#x' key='1' duration='abc'/></div></body></nivoml>",
@@ -284,7 +304,10 @@ TEST(NivomlLint, AuthorMistakesGiveTheirFindingLine) {
                                  " | sed 's|^" + dir.Path() + "/||'",
                              output),
                   0);  // sed's status
-        EXPECT_TRUE(Shows(output, line + "\n")) << page;
+        const size_t count = std::count(line.begin(), line.end(), '\n') + 1;
+        EXPECT_EQ(output, line + "\npage: " + std::to_string(count) +
+                              (count == 1 ? " finding\n" : " findings\n"))
+            << page;
     }
     // One finding is said so.
     RunCommand(std::string(NIVOML_CHECK) + " --lint " + dir.Write("page", div + "&#x20AC;" + tail),
@@ -334,6 +357,7 @@ TEST(NivomlLint, DroppedElementsSayWhatTheyLack) {
     for (const auto& item : dropped) body += "\n" + item.first;
     std::string output;
     EXPECT_EQ(Check("--lint", "<goto div='x'/>", body + "</div>", output), 1);
+    EXPECT_TRUE(Shows(output, "page: 33 findings\n"));  // nothing else
     std::istringstream lines(output);
     std::vector<std::string> found(std::size(dropped));
     for (std::string line; std::getline(lines, line);) {
