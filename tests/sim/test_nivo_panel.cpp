@@ -183,6 +183,10 @@ TEST(NivoPanel, SnapshotAndSvgShowTheRegisterFile) {
     EXPECT_EQ(RunPanel("--snapshot --lcd " + dir.Path(), output), 1);  // opens, cannot be read
     EXPECT_EQ(RunPanel("--snapshot --script x", output), 2);
     EXPECT_EQ(RunPanel("--snapshot --udp-port 0", output), 2);
+    EXPECT_EQ(RunPanel("--snapshot", output, "NIVO_UDP_PORT=8x "), 2);
+    EXPECT_EQ(RunPanel("--script " + dir.Path("none"), output), 2);
+    EXPECT_NE(output.find("cannot read the script " + dir.Path("none")), std::string::npos);
+    EXPECT_EQ(RunPanel("--svg " + dir.Path("no/x.svg") + " --lcd " + lcd, output), 1);
     EXPECT_EQ(RunPanel("--version", output), 0);
     EXPECT_EQ(output.rfind("nivo-panel ", 0), 0u) << output;
     EXPECT_EQ(RunPanel("--help", output), 0);
@@ -195,13 +199,21 @@ TEST(NivoPanel, ScriptPressesKeysSendsNotificationsAndWaitsForText) {
     const std::string script =
         side.dir.Write("run.txt",
                        "# a tap, a combination, a key left held; CRLF lines\r\nkey 1 20\r\n"
-                       "press 6\r\nrelease\r\nudp POWER\\nLOWBAT=true\\x21\r\npress 2\r\n"
+                       "press 6\r\nrelease\r\nudp POWER\\nLOWBAT=true\\x21\\t\\\\\\q\\r\r\npress 2\r\n"
                        "quit\r\nkey 4\r\n");
     std::string output;
     EXPECT_EQ(RunPanel("--script " + script + " --lcd " + created + side.args, output), 0)
         << output;
     EXPECT_EQ(side.Take(side.reader), std::string("\x01\x00\x06\x00\x02\x00", 6));
-    EXPECT_EQ(side.Take(side.udp), "POWER\nLOWBAT=true!");
+    EXPECT_EQ(side.Take(side.udp), "POWER\nLOWBAT=true!\t\\\\q\r");
+    // The script on standard input; keys and port from the environment.
+    const std::string port = side.args.substr(side.args.rfind(' ') + 1);
+    EXPECT_EQ(RunCommand("printf 'key 2 5\\nudp RELOAD\\n' | NIVO_KEYS_DEVICE=" + side.keys +
+                             " NIVO_UDP_PORT=" + port + " " NIVO_PANEL " --script - --lcd " + created,
+                         output),
+              0)
+        << output;
+    EXPECT_EQ(side.Take(side.reader) + side.Take(side.udp), std::string("\x02\x00RELOAD", 8));
     struct stat info {};
     EXPECT_EQ(stat(created.c_str(), &info), 0);  // created for the program
 
@@ -218,6 +230,13 @@ TEST(NivoPanel, ScriptPressesKeysSendsNotificationsAndWaitsForText) {
                        output),
               2);
     EXPECT_NE(output.find("script line 2: cannot read: key one"), std::string::npos) << output;
+    for (const char* bad : {"key 256", "key 1 2 3", "press", "wait x", "udp", "waitfor \"open",
+                            "waitfor \"a\" 5 6", "release now", "frobnicate"}) {
+        side.dir.Write("bad.txt", std::string("key 1\n") + bad + "\n");
+        EXPECT_EQ(RunPanel("--script " + side.dir.Path("bad.txt") + " --lcd " + lcd, output), 2);
+        EXPECT_NE(output.find(std::string("script line 2: cannot read: ") + bad), std::string::npos)
+            << output;
+    }
     EXPECT_TRUE(stat(fifo.c_str(), &info) == 0 && S_ISFIFO(info.st_mode));  // made for the program
     EXPECT_EQ(RunPanel("--script " + side.dir.Path("wait.txt") + " --keys " + lcd + " --lcd " + lcd,
                        output),

@@ -76,6 +76,9 @@ TEST(NivomlCheck, BadInputGetsAClearMessageAndTheDocumentedExitCode) {
         {"/dev/zero", 1, "/dev/zero:1:1: error: the page is larger than 1 MiB"},
         {dir.Write("big", big), 1, "big:1:1: error: the page is larger than 1 MiB"},
         {"--lint" + ten, 0, good + ": clean\n" + good + ": clean\n"},
+        {"--lint - < " + good, 0, "<stdin>: clean\n"},
+        {"--div", 2, "unexpected argument: --div\nusage:"},
+        {good + " " + good, 0, "==> " + good + " <==\ndiv a\n"},
         {"--lint " + good + " /tmp " + good, 2, "cannot read /tmp"},
     };
     std::string output;
@@ -107,6 +110,13 @@ TEST(NivomlCheck, PlaysCommandsOnTheFormTheirKeyReachesAndPrintsItsRequest) {
     EXPECT_TRUE(Shows(output, "!incdata: no setter in div d"));
     const std::string svg = ReadFile(dir.Path("p.svg"));  // the last picture
     EXPECT_EQ(svg.substr(svg.find('>', svg.find("id=\"cell-5\"")) + 1, 2), "-<");
+    // A reset key brings the page's values back; an unknown div gives the first.
+    std::string reset = body;
+    reset.insert(reset.find("<input type='submit'"), "<input type='reset' key='3'/>");
+    Check("--div nosuch --play ?incdata,?reset --submit", "<goto div='d'/>", reset, output);
+    EXPECT_TRUE(Shows(output, "no div named nosuch: the program shows the first\ndiv d\n"));
+    EXPECT_TRUE(Shows(output, "after ?reset\n+-----------+\n|PIN:0+00   |"));
+    EXPECT_TRUE(Shows(output, "GET /cgi/pin.cgi?pin=0%2B0&room=Bad+1 HTTP/1.0"));
     EXPECT_EQ(Check("--svg " + dir.Path("no/such.svg"), "<goto div='d'/>", body, output), 2);
     EXPECT_TRUE(Shows(output, "cannot write"));
 }
