@@ -263,9 +263,9 @@ TEST(NivomlLint, AuthorMistakesGiveTheirFindingLine) {
         {div + "a<br\n/><a href='#x' key='1' autoswich='3000'/></div></body></nivoml>",
          "page:2:3: warning: <a>: unknown attribute autoswich=\"3000\", the program ignores it "
          "(did you mean autoswitch?)"},
-        {div + "a<br\n/><a href='#x' key='1' duartion='2'/></div></body></nivoml>",
-         "page:2:3: warning: <a>: unknown attribute duartion=\"2\", the program ignores it "
-         "(did you mean duration?)"},
+        {div + "a<br\n/><time format='%H%M' pso='1'/>" + tail,  // a swap counts one
+         "page:2:3: warning: <time>: unknown attribute pso=\"1\", the program ignores it (did "
+         "you mean pos?)"},
         {div + "<!--\n\n-->&#255;&#8364;" + tail,  // 255 is ISO-8859-1's last
          "page:3:10: warning: &#8364; is U+20AC, which ISO-8859-1 does not have: the panel shows "
          "\"?\"; write a character of ISO-8859-1 instead"},
