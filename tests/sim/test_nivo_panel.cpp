@@ -232,9 +232,10 @@ TEST(NivoPanel, ScriptPressesKeysSendsNotificationsAndWaitsForText) {
     EXPECT_NE(output.find("script line 2: cannot read: key one"), std::string::npos) << output;
     for (const char* bad : {"key 256", "key 1 2 3", "press", "wait x", "udp", "waitfor \"open",
                             "waitfor \"a\" 5 6", "release now", "frobnicate"}) {
-        side.dir.Write("bad.txt", std::string("key 1\n") + bad + "\n");
+        // Read before anything runs; limits are allowed, comments and blank lines count.
+        side.dir.Write("bad.txt", std::string("# c\n\nkey 255 3600000\nwait 3600000\n") + bad);
         EXPECT_EQ(RunPanel("--script " + side.dir.Path("bad.txt") + " --lcd " + lcd, output), 2);
-        EXPECT_NE(output.find(std::string("script line 2: cannot read: ") + bad), std::string::npos)
+        EXPECT_NE(output.find(std::string("script line 5: cannot read: ") + bad), std::string::npos)
             << output;
     }
     EXPECT_TRUE(stat(fifo.c_str(), &info) == 0 && S_ISFIFO(info.st_mode));  // made for the program
