@@ -571,7 +571,8 @@ std::vector<PageFinding> CheckEncoding(const std::string& pageText) {
             " (" + std::to_string(utf8Lines) + (utf8Lines == 1 ? " line holds" : " lines hold") +
             " such bytes): pages are ISO-8859-1, so the panel shows " +
             std::to_string(firstLength) + " signs " + Quoted(bytes) +
-            "; save the page as ISO-8859-1 (iconv -f UTF-8 -t ISO-8859-1)";
+            "; save the page as ISO-8859-1 (iconv -f UTF-8 -t ISO-8859-1//TRANSLIT, which "
+            "spells out what it lacks, e.g. EUR for the euro sign)";
         scan.findings.push_back(std::move(finding));
     }
     return std::move(scan.findings);

@@ -231,10 +231,19 @@ TEST(NivomlLint, AuthorMistakesGiveTheirFindingLine) {
          "page:1:57: warning: text \"Hi\\n   \" holds 1 line feed, 3 blanks of indentation: each "
          "takes a cell and control characters show as junk (the panel shows \"Hi?   \"); write "
          "text right against its tags and break lines inside a tag (Hi<br\\n/>)"},
-        {div + "Gr\xc3\xbc\xc3\x9f" "e" + tail,
-         "page:1:59: warning: \"\xc3\x83\xc2\xbc\" looks like UTF-8 for \"\xc3\xbc\" (1 line holds "
+        {div + "Gr\xc3\xbc\xc3\x9f" "e<br\n/>\xe2\x82\xac" + tail,
+         "page:1:59: warning: \"\xc3\x83\xc2\xbc\" looks like UTF-8 for \"\xc3\xbc\" (2 lines hold "
          "such bytes): pages are ISO-8859-1, so the panel shows 2 signs \"\xc3\x83\xc2\xbc\"; save "
-         "the page as ISO-8859-1 (iconv -f UTF-8 -t ISO-8859-1)"},
+         "the page as ISO-8859-1 (iconv -f UTF-8 -t ISO-8859-1//TRANSLIT, which spells out what "
+         "it lacks, e.g. EUR for the euro sign)"},
+        {div + "\x01\xe2\x82\xac" + tail,
+         "page:1:57: warning: text \"\\x01\xc3\xa2\\x82\xc2\xac\" holds 1 control character: each "
+         "takes a cell and control characters show as junk (the panel shows \"?\xc3\xa2\\x82\xc2\xac\"); "
+         "use blanks or <skip count=\"N\"/> instead\npage:1:58: warning: \"\xc3\xa2\\x82\xc2\xac\" "
+         "looks like UTF-8 for U+20AC (not in ISO-8859-1) (1 line holds such bytes): pages are "
+         "ISO-8859-1, so the panel shows 3 signs \"\xc3\xa2\\x82\xc2\xac\"; save the page as "
+         "ISO-8859-1 (iconv -f UTF-8 -t ISO-8859-1//TRANSLIT, which spells out what it lacks, e.g. "
+         "EUR for the euro sign)"},
         {"<?xml version='1.0' encoding='UTF-8'?>\n" + div + "a" + tail,
          "page:1:1: warning: the declaration names encoding \"UTF-8\", but the unit reads every "
          "page as ISO-8859-1 whatever it declares: write encoding=\"ISO-8859-1\" and save the page "
