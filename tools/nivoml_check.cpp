@@ -45,7 +45,8 @@ std::string ReadPage(const std::string& path, std::string& text) {
     }
 }
 
-// The register file to draw on: NIVO_LCD_DEVICE, or a temporary file removed at exit.
+// The register file to draw on: NIVO_LCD_DEVICE, or a temporary file (in TMPDIR) removed
+// at exit.
 class DeviceFile {
 public:
     DeviceFile() {
@@ -54,8 +55,10 @@ public:
             m_path = env;
             return;
         }
-        char name[] = "/tmp/nivoml-check-XXXXXX";
-        int fd = mkstemp(name);
+        const char* folder = std::getenv("TMPDIR");
+        std::string name =
+            std::string(folder && *folder ? folder : "/tmp") + "/nivoml-check-XXXXXX";
+        int fd = mkstemp(name.data());
         if (fd >= 0) {
             close(fd);
             m_path = name;

@@ -48,6 +48,8 @@ TEST(NivomlCheck, DrawsTheStartDivTheNamedDivOrEveryDiv) {
     EXPECT_TRUE(Shows(output, "|first scree|\n|n          |"));
     EXPECT_TRUE(Shows(output, "no form in div A"));
     TempDir dir;
+    EXPECT_EQ(Check("", head, body, output, "-u NIVO_LCD_DEVICE TMPDIR=" + dir.Path()), 0);
+    EXPECT_TRUE(std::filesystem::is_empty(dir.Path()));  // its own register file went
     EXPECT_EQ(Check("", head, body, output, "NIVO_LCD_DEVICE=" + dir.Write("lcd", "")), 0);
     EXPECT_EQ(ReadFile(dir.Path("lcd")).substr(0, 6), "second");
 }
