@@ -301,8 +301,8 @@ TEST(NivoPanel, TerminalKeysPressPanelKeysAndSendNotifications) {
     };
     std::string keys;
     std::vector<std::chrono::steady_clock::time_point> when;
-    const auto await = [&](size_t count) {  // key bytes, within 10 s
-        for (int i = 0; i < 1000 && keys.size() < count; ++i, poll(nullptr, 0, 10)) {
+    const auto await = [&](size_t count, int ms = 10000) {  // key bytes, within ms
+        for (int i = 0; i < ms / 10 && keys.size() < count; ++i, poll(nullptr, 0, 10)) {
             for (char key : side.Take(side.reader)) {
                 keys += key;
                 when.push_back(std::chrono::steady_clock::now());
@@ -318,7 +318,8 @@ TEST(NivoPanel, TerminalKeysPressPanelKeysAndSendNotifications) {
     await(6);
     type("hc13h0");  // 1+3 held for "0", 10 s, until q lets it go
     await(7);
-    poll(nullptr, 0, 1500);
+    await(8, 1500);
+    EXPECT_EQ(keys.size(), 7u);  // still held
     type("q");
     keyboard.Reset();
     await(8);
@@ -327,7 +328,6 @@ TEST(NivoPanel, TerminalKeysPressPanelKeysAndSendNotifications) {
     ASSERT_EQ(keys, std::string("\x04\x00\x03\x00\x02\x00\x05\x00", 8));
     const auto held = [&](int i) { return (when[i + 1] - when[i]) / std::chrono::milliseconds(1); };
     EXPECT_GE(held(4), 900);  // 1 s
-    EXPECT_GE(held(6), 1400);  // till q, not 1 s or 0 s
     EXPECT_NE(output.find("Hello"), std::string::npos);
     std::string sent;
     for (std::string text = side.Take(side.udp); !text.empty(); text = side.Take(side.udp))
