@@ -183,6 +183,7 @@ TEST(NivoPanel, SnapshotAndSvgShowTheRegisterFile) {
     EXPECT_EQ(RunPanel("--snapshot --lcd " + dir.Path(), output), 1);  // opens, cannot be read
     EXPECT_EQ(RunPanel("--snapshot --script x", output), 2);
     EXPECT_EQ(RunPanel("--snapshot --udp-port 0", output), 2);
+    EXPECT_EQ(RunPanel("--snapshot --udp-port 65535 --lcd " + lcd, output), 0);
     EXPECT_EQ(RunPanel("--snapshot", output, "NIVO_UDP_PORT=8x "), 2);
     EXPECT_EQ(RunPanel("--script " + dir.Path("none"), output), 2);
     EXPECT_NE(output.find("cannot read the script " + dir.Path("none")), std::string::npos);
@@ -199,13 +200,13 @@ TEST(NivoPanel, ScriptPressesKeysSendsNotificationsAndWaitsForText) {
     const std::string script =
         side.dir.Write("run.txt",
                        "# a tap, a combination, a key left held; CRLF lines\r\nkey 1 20\r\n"
-                       "press 6\r\nrelease\r\nudp POWER\\nLOWBAT=true\\x21\\t\\\\\\q\\r\r\npress 2\r\n"
+                       "press 6\r\nrelease\r\nudp POWER\\nLOWBAT=true\\t\\\\\\q\\r\\x21\r\npress 2\r\n"
                        "quit\r\nkey 4\r\n");
     std::string output;
     EXPECT_EQ(RunPanel("--script " + script + " --lcd " + created + side.args, output), 0)
         << output;
     EXPECT_EQ(side.Take(side.reader), std::string("\x01\x00\x06\x00\x02\x00", 6));
-    EXPECT_EQ(side.Take(side.udp), "POWER\nLOWBAT=true!\t\\\\q\r");
+    EXPECT_EQ(side.Take(side.udp), "POWER\nLOWBAT=true\t\\\\q\r!");
     // The script on standard input; keys and port from the environment.
     const std::string port = side.args.substr(side.args.rfind(' ') + 1);
     EXPECT_EQ(RunCommand("printf 'key 2 5\\nudp RELOAD\\n' | NIVO_KEYS_DEVICE=" + side.keys +
@@ -224,6 +225,9 @@ TEST(NivoPanel, ScriptPressesKeysSendsNotificationsAndWaitsForText) {
         RunPanel("--script " + side.dir.Path("wait.txt") + " --lcd " + lcd + side.args, output), 1);
     EXPECT_EQ(output, RenderPanel(*DecodePanelFile(lcd)) +  // one picture, no snapshot after
                           "nivo-panel: script line 3: waitfor: \"Nope\" not shown within 50 ms\n");
+    side.dir.Write("wait.txt", "waitfor Nope\n");  // without a bound: five seconds
+    EXPECT_EQ(RunPanel("--script " + side.dir.Path("wait.txt") + " --lcd " + lcd, output), 1);
+    EXPECT_NE(output.find("waitfor: \"Nope\" not shown within 5000 ms"), std::string::npos);
     side.dir.Write("bad.txt", "wait 10\nkey one\n");
     const std::string fifo = side.dir.Path("new.fifo");
     EXPECT_EQ(RunPanel("--script " + side.dir.Path("bad.txt") + " --keys " + fifo + " --lcd " + lcd,
@@ -310,7 +314,7 @@ TEST(NivoPanel, TerminalKeysPressPanelKeysAndSendNotifications) {
         }
     };
     // A tap, the notifications, the combination 1+2, then key 2 held for 1 s.
-    type("3asrmMbBxniIvVlLc12 h21");
+    type("3asrmMbBxniIvVlLc1233 h21");  // 3 twice: in and out again
     await(5);
     NIVO_Display display(lcd);  // the terminal follows the register file
     display.WriteText("Hello", MODE_ON, 0);

@@ -256,6 +256,10 @@ TEST(NivomlLint, AuthorMistakesGiveTheirFindingLine) {
          "instead\n"
          "page:4:3: warning: <a href=\"#x\" key=\"9\">: the keys give only 1..7, so it never "
          "fires; write a key code 1..7, or key=\"0\" with autoswitch"},
+        {div + "&nbsp;" + tail,
+         "page:1:57: warning: &nbsp; is no entity the program knows (only &lt; &gt; &amp; &apos; "
+         "&quot; and &#NUMBER;): the panel shows the 6 characters as written; write the "
+         "character as &#NUMBER; (for example &#160; for a fixed blank)"},
         {div + "&#x20AC;" + tail,
          "page:1:57: warning: &#x20AC; is U+20AC, which ISO-8859-1 does not have: the panel shows "
          "\"?\"; write a character of ISO-8859-1 instead"},
@@ -351,6 +355,7 @@ TEST(NivomlLint, DroppedElementsSayWhatTheyLack) {
     const std::pair<std::string, std::string> dropped[] = {
         {"<date format='%x'/>", "without text, format must be \"%d%m%y\" or \"%y%m%d\""},
         {"<time pos='4' format='%H%M'/>", "pos=\"4\" is outside 0..3"},
+        {"<date pos='6' text='1'/>", "pos=\"6\" is outside 0..5"},
         {form + "<input type='submit'/></form>", ":51: error: <input type=\"submit\">: the "
          "program drops it, so nothing of it shows: a key button needs key"},
         {form + "<input type='password' name='p' value='x'/></form>", "type=\"password\" is none"},
@@ -386,7 +391,7 @@ TEST(NivomlLint, DroppedElementsSayWhatTheyLack) {
     for (const auto& item : dropped) body += "\n" + item.first;
     std::string output;
     EXPECT_EQ(Check("--lint", "<goto div='x'/>", body + "</div>", output), 1);
-    EXPECT_TRUE(Shows(output, "page: 33 findings\n"));  // nothing else
+    EXPECT_TRUE(Shows(output, "page: 34 findings\n"));  // nothing else
     std::istringstream lines(output);
     std::vector<std::string> found(std::size(dropped));
     for (std::string line; std::getline(lines, line);) {
