@@ -68,12 +68,12 @@ TEST_F(E2E, Sigusr1RereadsTheConfigurationAlsoWhileBusySigintShowsOffBadOptionsE
     ASSERT_TRUE(WaitForText("Home page"));
     EXPECT_TRUE(ExitedWith(StopProgram(), 0));
     EXPECT_EQ(ReadFile(m_dir.Path("program.log")), "");
-    StartProgram("", {"-x"});
+    StartProgram("", {"-c", "-l"});  // a value missing
     int status = 0;
     ASSERT_TRUE(m_program.WaitExit(5000, status));
     EXPECT_TRUE(ExitedWith(status, 255));
     EXPECT_EQ(ReadFile(m_dir.Path("program.log"))
-                  .rfind("Unbekannter Parameter: -x\n"
+                  .rfind("Unbekannter Parameter: -l\n"
                          "nivo_lcd [-h HOMEPAGEPATH] [-c] [-l 0..6]\n",
                          0),
               0u);

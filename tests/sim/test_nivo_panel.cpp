@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <csignal>
 #include <filesystem>
 #include <string>
 #include <thread>
@@ -332,6 +333,12 @@ TEST(NivoPanel, TerminalKeysPressPanelKeysAndSendNotifications) {
     ASSERT_EQ(keys, std::string("\x04\x00\x03\x00\x02\x00\x05\x00", 8));
     const auto held = [&](int i) { return (when[i + 1] - when[i]) / std::chrono::milliseconds(1); };
     EXPECT_GE(held(4), 900);  // 1 s
+    // Ended by a signal, it says which: 128 + N.
+    EXPECT_EQ(RunCommand("sleep 2 | timeout 20 script -qec \"sh -c '(sleep 1; kill -TERM \\$\\$) "
+                         "& exec env TERM=vt100 " NIVO_PANEL " --lcd " + lcd + side.args +
+                             "'\" /dev/null",
+                         output),
+              128 + SIGTERM);
     EXPECT_NE(output.find("Hello"), std::string::npos);
     std::string sent;
     for (std::string text = side.Take(side.udp); !text.empty(); text = side.Take(side.udp))

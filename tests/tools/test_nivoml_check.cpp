@@ -79,6 +79,7 @@ TEST(NivomlCheck, BadInputGetsAClearMessageAndTheDocumentedExitCode) {
         {"--version", 0, "nivoml-check 1."},
         {"/tmp", 2, "nivoml-check: cannot read /tmp: it is a directory"},
         {dir.Write("empty", ""), 1, ":1:1: error: the page is empty:"},
+        {dir.Write("cut", "<html>\n<nivoml><head>"), 1, "cut:2:1: error: <nivoml> is never closed"},
         {"/dev/zero", 1, "/dev/zero:1:1: error: the page is larger than 1 MiB"},
         {dir.Write("big", big), 1, "big:1:1: error: the page is larger than 1 MiB"},
         {"--lint" + ten, 0, good + ": clean\n" + good + ": clean\n"},
@@ -408,13 +409,13 @@ TEST(NivomlLint, DivsReachedOtherThanByKeysAndFullRowsAreClean) {
     // form's sDivname, E only by the head's autoswitch; A's own key 4 hides the head's.
     const std::string head =
         "<goto div='A'/><a href='http://127.0.0.1:8080/x' key='4'/>"
-        "<a href='#E' key='0' autoswitch='1000000000'/>";
+        "<a href='#E' key='0' autoswitch='2147483647'/>";
     const std::string body =
         "<div name='A'>a<a href='#B' key='0' autoswitch='900'/><a href='#A' key='4'/>"
-        "<a href='#A' key='7'/></div><div name='B'>b<setdate format='%y%m%d' inccursorkey='1' "
+        "<a href='#A' key='7'/></div><div name='B'>b<a href='!inccursor' key='5'/><setdate format='%y%m%d' inccursorkey='1' "
         "incdatakey='2' goto='#C'/></div><div name='C'><form method='get' "
         "action='DISPLAY_SETTING'><input type='hidden' name='sDivname' value='D'/><input "
-        "type='submit' key='2'/></form>c</div><div name='D'>0123456789<form method='get' "
+        "type='submit' key='2'/></form>c<a href='?submit' key='6'/></div><div name='D'>0123456789<form method='get' "
         "action='/f' autosubmit='5'><input type='text' name='t' value='0'/></form><br/>eleven "
         "cell</div><div name='E'>&#255;P:<skip count='4'/><form method='get' action='/i'><ipinput "
         "name='ip' value='10.0.0.1'/></form></div>";
