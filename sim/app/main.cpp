@@ -24,7 +24,7 @@ const char* const kUsage =
     "Shows the front panel that nivo_lcd draws into FILE, presses its keys and sends\n"
     "it notifications.\n"
     "  --lcd FILE       the LCD register file (NIVO_LCD_DEVICE, else ./nivo_lcd.reg),\n"
-    "                   created empty when missing\n"
+    "                   created empty when missing (--snapshot and --svg only read it)\n"
     "  --keys FIFO      the key FIFO (NIVO_KEYS_DEVICE, else ./nivo_keys.fifo),\n"
     "                   created when missing\n"
     "  --udp-port PORT  the program's notification port on 127.0.0.1 (NIVO_UDP_PORT, else 8182)\n"

@@ -326,7 +326,11 @@ private:
                     m_bits ^= bit;
                     m_input = Input::Combination;
                 } else if ((ch == '\n' || ch == KEY_ENTER || ch == ' ') && m_bits) {
-                    Press(m_bits, kTapMs);
+                    if (m_holding) {
+                        m_input = Input::HoldSeconds;  // came from h: the seconds next
+                    } else {
+                        Press(m_bits, kTapMs);
+                    }
                 } else if (ch == 'h' && m_bits) {
                     m_input = Input::HoldSeconds;
                 } else {
@@ -340,6 +344,7 @@ private:
                 } else if (ch == 'c') {  // as the prompt offers
                     m_bits = 0;
                     m_input = Input::Combination;
+                    m_holding = true;
                 } else {
                     m_status = "cancelled";
                 }
@@ -359,6 +364,7 @@ private:
         } else if (ch == 'c') {
             m_bits = 0;
             m_input = Input::Combination;
+            m_holding = false;
         } else if (ch == 'h') {
             m_input = Input::HoldKey;
         } else if (ch == 'q') {
@@ -372,8 +378,9 @@ private:
     std::string Prompt() const {
         switch (m_input) {
             case Input::Combination:
-                return "combination " + KeyName(m_bits) +
-                       ": 1 2 3 add or remove a key, Enter press, h hold, Esc cancel";
+                return "combination " + KeyName(m_bits) + ": 1 2 3 add or remove a key, " +
+                       (m_holding ? "Enter then the seconds" : "Enter press, h hold") +
+                       ", Esc cancel";
             case Input::HoldKey:
                 return "hold which key? 1 2 3 (c for a combination)";
             case Input::HoldSeconds:
@@ -394,7 +401,7 @@ private:
             DrawSpan(kPanelRow, span);
         int row = kPanelRow + kPanelScreenRows + 1;
         mvaddstr(row++, 0, ("keys held " + KeyName(m_keys.State())).c_str());
-        mvaddstr(row++, 0, "1 2 3 press a key   c combination   h hold a key   q quit");
+        mvaddstr(row++, 0, "1 2 3 press a key   c combination   h hold a key (then its seconds)   q quit");
         std::string help;
         for (const Notification& notification : kNotifications) {
             std::string item = std::string(1, static_cast<char>(notification.key)) + " " +
@@ -421,6 +428,7 @@ private:
     std::string m_status;
     Input m_input = Input::Normal;
     unsigned m_bits = 0;
+    bool m_holding = false;  // the combination being built is to be held
     int64_t m_releaseAt = kNever;
     int64_t m_decodeAt = kNever;
     int64_t m_nextStat = 0;

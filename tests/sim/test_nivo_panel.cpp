@@ -321,7 +321,7 @@ TEST(NivoPanel, TerminalKeysPressPanelKeysAndSendNotifications) {
     display.WriteText("Hello", MODE_ON, 0);
     display.Flush(NIVO_Display::FLUSH_ALL);
     await(6);
-    type("hc13h0");  // 1+3 held for "0", 10 s, until q lets it go
+    type("hc13 0");  // 1+3 held for "0", 10 s, until q lets it go
     await(7);
     await(8, 1500);
     EXPECT_EQ(keys.size(), 7u);  // still held
@@ -332,7 +332,7 @@ TEST(NivoPanel, TerminalKeysPressPanelKeysAndSendNotifications) {
     EXPECT_EQ(status, 0) << output;
     ASSERT_EQ(keys, std::string("\x04\x00\x03\x00\x02\x00\x05\x00", 8));
     const auto held = [&](int i) { return (when[i + 1] - when[i]) / std::chrono::milliseconds(1); };
-    EXPECT_GE(held(4), 900);  // 1 s
+    EXPECT_GE(held(4), 500);  // 1 s, not a tap (a busy machine may read the press late)
     // Ended by a signal, it says which: 128 + N.
     EXPECT_EQ(RunCommand("sleep 2 | timeout 20 script -qec \"sh -c '(sleep 1; kill -TERM \\$\\$) "
                          "& exec env TERM=vt100 " NIVO_PANEL " --lcd " + lcd + side.args +
