@@ -238,7 +238,9 @@ void PageLint::CheckBody(XMLNode& body, std::vector<Scope>& divScopes) {
         }
         if (item.type != eNodeChild) continue;
         CheckAttributes(item.child, m_findings);
-        if (item.child.getName() != "div") {
+        if (!FindElementRule(item.child.getName())) {
+            ReportDropped(item.child);  // <DIV> is no div: moving it would not help
+        } else if (item.child.getName() != "div") {
             Add(item.child.getOffset(), false,
                 Describe(item.child) + " is not shown: the body keeps only divs; move it into "
                 "a div (or the head)");

@@ -338,6 +338,12 @@ std::string WhyDropped(const XMLNode& node) {
     if (!FindElementRule(tag)) {
         std::vector<std::string> tags;
         for (const ElementRule& rule : ElementRules()) tags.push_back(rule.tag);
+        std::string lower = tag;
+        for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        if (FindElementRule(lower)) {
+            return "it is no NIVOML element (tags are case-sensitive: did you mean <" + lower +
+                   ">?)";
+        }
         const std::string near = NearestName(tag, tags);
         return "it is no NIVOML element" +
                (near.empty() ? std::string(" (tags are case-sensitive)")

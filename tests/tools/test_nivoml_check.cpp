@@ -299,10 +299,11 @@ TEST(NivomlLint, AuthorMistakesGiveTheirFindingLine) {
          "server's port, e.g. http://127.0.0.1:8080/page.cgi"},
         {div + "a<a href='#x' key='1'/></div><div name='x'>b</div></body></nivoml>",
          "page:1:86: warning: div x: an earlier div has this name, so links lead there; rename one"},
-        {"<nivoml><head><goto div='x'/></head><body>hi<br/><div name='x'>a" + tail,
+        {"<nivoml><head><goto div='x'/></head><body>hi<br/><DIV/><div name='x'>a" + tail,
          "page:1:43: warning: text \"hi\" is not shown: the body keeps only divs; move it into a "
          "div\npage:1:45: warning: <br> is not shown: the body keeps only divs; move it into a "
-         "div (or the head)"},
+         "div (or the head)\npage:1:50: error: <DIV>: the program drops it, so nothing of it "
+         "shows: it is no NIVOML element (tags are case-sensitive: did you mean <div>?)"},
         {"<nivoml><head><goto div='x'/></head></nivoml>",
          "page:1:1: error: <nivoml> has no <body>: the program rejects the page and keeps showing "
          "the one before; every page needs a <head> (at least <goto div=\"...\"/>) and a <body> "
@@ -377,7 +378,7 @@ TEST(NivomlLint, DroppedElementsSayWhatTheyLack) {
         {"<fixedtext textnr='20'/>", "textnr=\"20\" is not 0..19"},
         {"<counter from='5' to='5'/>", "from and to are equal"},
         {"<skip count='-1'/>", "count=\"-1\" is negative"},
-        {"<Div/>", "it is no NIVOML element (did you mean <div>?)"},
+        {"<dvi/>", "it is no NIVOML element (did you mean <div>?)"},
         {"<leds s='LED_POWR'/>", "\"LED_POWR\" is no LED name, the program ignores it (did you "
          "mean LED_POWER?)"},
         {form + "<input type='text' name='t' value='ab' mask='1,x'/></form>",
