@@ -170,11 +170,19 @@ private:
     void CheckForms(NIVOML_DIV& div);
     void CheckReach();
     bool IsDiv(const std::string& name) const { return m_exits.count(name) > 0; }
+    // Why name leads nowhere, and what mends it: the div may be there but dropped.
+    std::string NoDiv(const std::string& name, const std::string& so) const {
+        return m_droppedDivs.count(name)
+                   ? "the div named " + Quoted(name) + " is dropped (see its error), " + so +
+                         "; mend that div"
+                   : "no div is named " + Quoted(name) + ", " + so + "; name an existing div";
+    }
 
     NIVOML_MAINOBJ* m_root;
     std::vector<PageFinding> m_findings;
     std::vector<NIVOML_DIV*> m_divs;
     std::map<std::string, std::set<std::string>> m_exits;  // div -> divs it leads to
+    std::set<std::string> m_droppedDivs;
     std::string m_start;
 };
 
@@ -249,6 +257,7 @@ void PageLint::CheckBody(XMLNode& body, std::vector<Scope>& divScopes) {
                 Describe(item.child) + ": the program drops the div, so none of it shows: " +
                     WhyDropped(item.child));
             ReportDroppedChildren(item.child);
+            m_droppedDivs.insert(item.child.getAttribute("name").value_or(""));
         } else {
             Scope scope;
             scope.where = "div " + item.child.getAttribute("name").value_or("");
@@ -325,8 +334,7 @@ void PageLint::CheckLinks(const NIVOML_BASELISTOBJ& container, bool inDiv) {
         const std::string href = link.GetHref();
         if (IsInternal(href) && !IsDiv(href.substr(1))) {
             Add(link, false,
-                Describe(link) + ": no div is named " + Quoted(href.substr(1)) +
-                    ", so the link shows the first div; name an existing div");
+                Describe(link) + ": " + NoDiv(href.substr(1), "so the link shows the first div"));
         }
         if (const char* fault = UrlFault(href)) {
             Add(link, false,
@@ -352,8 +360,8 @@ void PageLint::CheckStart(XMLNode& headXml) {
     if (!m_start.empty() && !IsDiv(m_start)) {
         long offset = headXml.getChildNode("goto").getOffset();
         Add(offset < 0 ? headXml.getOffset() : offset, false,
-            "<goto div=" + Quoted(m_start) + ">: no div is named so, so the panel starts at the "
-            "first div; name an existing div");
+            "<goto div=" + Quoted(m_start) + ">: " +
+                NoDiv(m_start, "so the panel starts at the first div"));
         m_start.clear();
     }
     if (m_start.empty() && !m_divs.empty()) m_start = m_divs.front()->GetDivName();
@@ -391,9 +399,8 @@ void PageLint::CheckDiv(NIVOML_DIV& div, const Scope& scope) {
         const std::string target = setter->GetGoto();
         if (IsInternal(target) && !IsDiv(target.substr(1))) {
             Add(*setter, false,
-                "<" + setter->GetName() + " goto=" + Quoted(target) + ">: no div is named " +
-                    Quoted(target.substr(1)) +
-                    ", so setting the clock ends on the first div; name an existing div");
+                "<" + setter->GetName() + " goto=" + Quoted(target) + ">: " +
+                    NoDiv(target.substr(1), "so setting the clock ends on the first div"));
         }
         follow(target);
     }

@@ -262,7 +262,8 @@ std::string WhyInputDropped(const XMLNode& node) {
                "submit, reset, inccursor, incdata, decdata";
     }
     if (name.empty()) return "it needs a name, the name of its pair in the submission";
-    return "its value is empty: a " + *type + " field needs the characters it starts with";
+    return "its value is empty: a " + *type + " field needs " +
+           (*type == "text" ? "the characters it starts with" : "the value it sends");
 }
 
 std::string WhySetterDropped(const XMLNode& node, const std::string& tag) {

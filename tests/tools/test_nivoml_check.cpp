@@ -220,7 +220,7 @@ TEST(NivomlLint, NamesEachProblemInPageOrderWithItsDivAndElementAndExitsOne) {
                     "key='7'/></div>",
                     output),
               1);
-    EXPECT_TRUE(Shows(output, "page:1:15: warning: <goto div=\"X\">: no div is named so"));
+    EXPECT_TRUE(Shows(output, "page:1:15: warning: <goto div=\"X\">: no div is named \"X\", so"));
     EXPECT_TRUE(Shows(output, "page: 1 finding\n"));
 }
 
@@ -257,6 +257,15 @@ TEST(NivomlLint, AuthorMistakesGiveTheirFindingLine) {
          "instead\n"
          "page:4:3: warning: <a href=\"#x\" key=\"9\">: the keys give only 1..7, so it never "
          "fires; write a key code 1..7, or key=\"0\" with autoswitch"},
+        {head + "<div name='x'><bogus/></div><div name='y'>y<a href='#x' key='1'/></div></body>"
+                "</nivoml>",  // the divs named x and y exist, one dropped
+         "page:1:15: warning: <goto div=\"x\">: the div named \"x\" is dropped (see its error), "
+         "so the panel starts at the first div; mend that div\npage:1:43: error: <div name=\"x\">: "
+         "the program drops the div, so none of it shows: it holds nothing the program can use "
+         "(no text, or only dropped elements)\npage:1:57: error: <bogus>: the program drops it, so "
+         "nothing of it shows: it is no NIVOML element (tags are case-sensitive)\npage:1:86: "
+         "warning: <a href=\"#x\" key=\"1\">: the div named \"x\" is dropped (see its error), so "
+         "the link shows the first div; mend that div"},
         {div + "&nbsp;" + tail,
          "page:1:57: warning: &nbsp; is no entity the program knows (only &lt; &gt; &amp; &apos; "
          "&quot; and &#NUMBER;): the panel shows the 6 characters as written; write the "
@@ -363,6 +372,7 @@ TEST(NivomlLint, DroppedElementsSayWhatTheyLack) {
         {form + "<input type='password' name='p' value='x'/></form>", "type=\"password\" is none"},
         {form + "<input type='text' value='x'/></form>", "it needs a name"},
         {form + "<input type='text' name='t'/></form>", "its value is empty: a text field"},
+        {form + "<input type='hidden' name='h'/></form>", "a hidden field needs the value it sends"},
         {"<settime format='%H%M' incdatakey='2' goto='#x'/>", "it needs inccursorkey"},
         {"<setdate format='%d%m%y' inccursorkey='1' goto='#x'/>", "it needs incdatakey or"},
         {"<setdate format='%d%m%y' inccursorkey='1' decdatakey='2'/>", "it needs goto"},
@@ -393,7 +403,7 @@ TEST(NivomlLint, DroppedElementsSayWhatTheyLack) {
     for (const auto& item : dropped) body += "\n" + item.first;
     std::string output;
     EXPECT_EQ(Check("--lint", "<goto div='x'/>", body + "</div>", output), 1);
-    EXPECT_TRUE(Shows(output, "page: 34 findings\n"));  // nothing else
+    EXPECT_TRUE(Shows(output, "page: 36 findings\n"));  // nothing else
     std::istringstream lines(output);
     std::vector<std::string> found(std::size(dropped));
     for (std::string line; std::getline(lines, line);) {
