@@ -257,7 +257,7 @@ void PageLint::CheckBody(XMLNode& body, std::vector<Scope>& divScopes) {
                 Describe(item.child) + ": the program drops the div, so none of it shows: " +
                     WhyDropped(item.child));
             ReportDroppedChildren(item.child);
-            m_droppedDivs.insert(item.child.getAttribute("name").value_or(""));
+            if (auto name = item.child.getAttribute("name")) m_droppedDivs.insert(*name);
         } else {
             Scope scope;
             scope.where = "div " + item.child.getAttribute("name").value_or("");

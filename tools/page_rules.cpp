@@ -123,8 +123,13 @@ void Add(std::vector<PageFinding>& findings, const XMLNode& node, bool error,
     findings.push_back(std::move(finding));
 }
 
-bool IsFalseWord(std::string value) {
-    for (char& c : value) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+std::string Lower(std::string text) {
+    for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return text;
+}
+
+bool IsFalseWord(const std::string& text) {
+    const std::string value = Lower(text);
     return value == "false" || value == "0" || value == "no" || value == "off";
 }
 
@@ -339,8 +344,7 @@ std::string WhyDropped(const XMLNode& node) {
     if (!FindElementRule(tag)) {
         std::vector<std::string> tags;
         for (const ElementRule& rule : ElementRules()) tags.push_back(rule.tag);
-        std::string lower = tag;
-        for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        const std::string lower = Lower(tag);
         if (FindElementRule(lower)) {
             return "it is no NIVOML element (tags are case-sensitive: did you mean <" + lower +
                    ">?)";

@@ -401,7 +401,8 @@ private:
             DrawSpan(kPanelRow, span);
         int row = kPanelRow + kPanelScreenRows + 1;
         mvaddstr(row++, 0, ("keys held " + KeyName(m_keys.State())).c_str());
-        mvaddstr(row++, 0, "1 2 3 press a key   c combination   h hold a key (then its seconds)   q quit");
+        mvaddstr(row++, 0,
+                 "1 2 3 press a key   c combination   h hold a key (then its seconds)   q quit");
         std::string help;
         for (const Notification& notification : kNotifications) {
             std::string item = std::string(1, static_cast<char>(notification.key)) + " " +
