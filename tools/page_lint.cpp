@@ -193,12 +193,24 @@ void PageLint::ReportDropped(const XMLNode& node) {
     ReportDroppedChildren(node);
 }
 
+// Iterative, as hostile pages nest deeply; below the depth the program builds, the
+// page's rejection says it all.
 void PageLint::ReportDroppedChildren(const XMLNode& node) {
-    for (int i = 0; i < node.nElement(); ++i) {
-        XMLNode::Contents item = node.enumContents(i);
-        if (item.type != eNodeChild) continue;
-        CheckAttributes(item.child, m_findings);
-        if (!BuildAlone(item.child)) ReportDropped(item.child);
+    std::vector<std::pair<XMLNode, int>> pending{{node, 1}};
+    while (!pending.empty()) {
+        auto [parent, depth] = std::move(pending.back());
+        pending.pop_back();
+        if (depth > NivomlDocument::kMaxDepth) continue;
+        for (int i = 0; i < parent.nElement(); ++i) {
+            XMLNode::Contents item = parent.enumContents(i);
+            if (item.type != eNodeChild) continue;
+            CheckAttributes(item.child, m_findings);
+            if (BuildAlone(item.child)) continue;
+            Add(item.child.getOffset(), true,
+                Describe(item.child) + ": the program drops it, so nothing of it shows: " +
+                    WhyDropped(item.child));
+            pending.emplace_back(item.child, depth + 1);
+        }
     }
 }
 

@@ -61,6 +61,9 @@ TEST(NivomlCheck, BadInputGetsAClearMessageAndTheDocumentedExitCode) {
                           "key='1'/></div></body></nivoml>");
     std::string big(5 << 20, ' ');
     big.replace(0, 8, "<nivoml>");
+    std::string deep = "<nivoml><head><goto div='a'/></head><body><div name='a'>t";
+    for (int i = 0; i < 200000; ++i) deep += i < 100000 ? "<x>" : "</x>";  // dropped, nested
+    deep += "</div></body></nivoml>";
     std::string ten;
     for (int i = 0; i < 10; ++i) ten += " " + good;
     const struct {
@@ -80,6 +83,7 @@ TEST(NivomlCheck, BadInputGetsAClearMessageAndTheDocumentedExitCode) {
         {"/tmp", 2, "nivoml-check: cannot read /tmp: it is a directory"},
         {dir.Write("empty", ""), 1, ":1:1: error: the page is empty:"},
         {dir.Write("cut", "<html>\n<nivoml><head>"), 1, "cut:2:1: error: <nivoml> is never closed"},
+        {dir.Write("deep", deep), 1, "deep: 66 findings"},  // no stack exhausted
         {"/dev/zero", 1, "/dev/zero:1:1: error: the page is larger than 1 MiB"},
         {dir.Write("big", big), 1, "big:1:1: error: the page is larger than 1 MiB"},
         {"--lint" + ten, 0, good + ": clean\n" + good + ": clean\n"},
