@@ -18,6 +18,7 @@
 #include "markup/nivoml_setdatetimeobj.h"
 #include "panel/nivo_display.h"
 #include "tools/page_lint.h"
+#include "tools/page_rules.h"
 #include "util/xml_node.h"
 
 namespace {
@@ -97,7 +98,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string commands = split < input.size() ? input.substr(split + 1, 64) : "";
     const std::string page = input.substr(0, split);
     NivomlDocument document(page);
-    if (!document.IsOk()) return 0;
+    if (!document.IsOk()) {
+        const XMLResults& results = document.GetResults();
+        FindTagMismatch(page, results.nLine, results.nColumn);  // the checker's words for it
+        return 0;
+    }
     if (!document.Build() || !document.GetRoot()) {
         Lint(page, nullptr);
         return 0;

@@ -305,6 +305,25 @@ size_t FindNoCase(const std::string& text, const std::string& lowerNeedle) {
 
 const char* const kRejected = "the program rejects the page and keeps showing the one before";
 
+// The element a mismatched closing tag leaves open, and where, as the checker says it.
+std::string UnclosedBefore(const std::string& text, size_t pageStart, const std::string& page,
+                           const XMLResults& results) {
+    const std::optional<TagMismatch> mismatch =
+        FindTagMismatch(page, results.nLine, results.nColumn);
+    if (!mismatch) return "";
+    int line = 0, column = 0;
+    LineAndColumn(text, pageStart + mismatch->openAt, line, column);
+    const std::string where = "<" + mismatch->open + "> of line " + std::to_string(line) +
+                              ", column " + std::to_string(column);
+    if (!mismatch->closesOuter) {
+        return " (</" + mismatch->closing + "> closes nothing: no <" + mismatch->closing +
+               "> is open (the innermost open element is " + where + "); delete it, or mend its name)";
+    }
+    return " (</" + mismatch->closing + "> while " + where +
+           " is open: close it first, or end it with /> when it holds nothing)";
+}
+
+
 // Why the unit finds no page in text (it cuts from "<nivoml" to the last "</nivoml>").
 PageFinding NoPage(const std::string& text) {
     int line = 1, column = 1;
@@ -363,7 +382,11 @@ std::vector<PageFinding> CheckPage(const PageCheckOptions& options, const std::s
     if (!document.IsOk()) {
         const XMLResults& results = document.GetResults();
         place(PageError(results.nLine, results.nColumn,
-                        std::string("XML error: ") + XMLNode::getError(results.error) + ": " +
+                        std::string("XML error: ") + XMLNode::getError(results.error) +
+                            (XMLNode::isTagMismatch(results.error)
+                                 ? UnclosedBefore(text, start, page, results)
+                                 : "") +
+                            ": " +
                             kRejected + "; mend the markup here (a tag closed by another name, "
                             "a stray < or &, an attribute without quotes)"));
     } else {

@@ -184,6 +184,8 @@ private:
     std::map<std::string, std::set<std::string>> m_exits;  // div -> divs it leads to
     std::set<std::string> m_droppedDivs;
     std::string m_start;
+    // Counting cells is misleading in a UTF-8 page: each sign there takes 2 to 4 cells.
+    std::string m_utf8Hint;
 };
 
 // A container of dropped elements is dropped itself: the author needs each one's reason.
@@ -314,7 +316,7 @@ void PageLint::CheckPlacement(const NIVOML_BASELISTOBJ& container, bool direct, 
                 Add(*text, false,
                     "text " + Quoted(text->GetText()) + " runs past the display (to cell " +
                         std::to_string(end - 1) + " of 0..21): the panel cuts it after cell 21; "
-                        "shorten it or start it earlier");
+                        "shorten it or start it earlier" + m_utf8Hint);
             }
         }
         if (auto* control = dynamic_cast<const NIVOML_FORMOBJ*>(child.get())) {
@@ -386,8 +388,9 @@ void PageLint::CheckDiv(NIVOML_DIV& div, const Scope& scope) {
     for (size_t i = static_cast<size_t>(textCount); i < scope.texts.size(); ++i) {
         Add(scope.texts[i].offset, true,
             "text " + Quoted(scope.texts[i].text) +
-                " is dropped: the display's 22 cells are full before it, so the panel does not "
-                "show it; shorten what comes before or move it to another div");
+                " is dropped: what comes before it reaches past the display's 22 cells (a <br/> "
+                "after cell 10 leads to cell 22), so the panel does not show it; shorten what "
+                "comes before or move it to another div" + m_utf8Hint);
     }
 
     m_root->ShowDiv(div.GetDivName());
@@ -470,6 +473,10 @@ std::vector<PageFinding> PageLint::Run(const std::string& pageText) {
     XMLResults results;
     XMLNode xml = XMLNode::parseString(pageText, "nivoml", &results);
     if (xml.isEmpty()) return {};
+    if (HoldsUtf8(pageText)) {
+        m_utf8Hint = "; but first save the page as ISO-8859-1, as the UTF-8 finding says: each "
+                     "UTF-8 sign takes 2 to 4 cells";
+    }
     CheckAttributes(xml, m_findings);
     XMLNode headXml = xml.getChildNode("head");
     XMLNode bodyXml = xml.getChildNode("body");

@@ -455,6 +455,18 @@ size_t Utf8Length(const std::string& text, size_t i, unsigned long& code) {
     return code >= (length == 2 ? 0x80UL : length == 3 ? 0x800UL : 0x10000UL) ? length : 0;
 }
 
+}  // namespace
+
+bool HoldsUtf8(const std::string& text) {
+    unsigned long code = 0;
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (Utf8Length(text, i, code) != 0) return true;
+    }
+    return false;
+}
+
+namespace {
+
 struct RawScan {
     const std::string& text;
     std::vector<PageFinding> findings;
@@ -587,4 +599,47 @@ std::vector<PageFinding> CheckEncoding(const std::string& pageText) {
         scan.findings.push_back(std::move(finding));
     }
     return std::move(scan.findings);
+}
+
+// The page may be broken anywhere after the error, so only what comes before it is read.
+std::optional<TagMismatch> FindTagMismatch(const std::string& page, int line, int column) {
+    size_t at = 0;
+    for (int l = 1; l < line && at < page.size(); ++l) {
+        const size_t feed = page.find('\n', at);
+        at = feed == std::string::npos ? page.size() : feed + 1;
+    }
+    at = std::min(page.size(), at + static_cast<size_t>(std::max(column, 1)) - 1);
+    const size_t close = page.rfind("</", at);
+    if (close == std::string::npos || page.find('>', close) < at) return std::nullopt;
+    const auto nameAt = [&](size_t from) {
+        return page.substr(from, page.find_first_of(" \t\r\n/<>", from) - from);
+    };
+    std::vector<size_t> open;  // where each open element's '<' stands
+    for (size_t i = page.find('<'); i < close; i = page.find('<', i)) {
+        const size_t tag = i++;
+        const char next = page[i];
+        if (page.compare(tag, 4, "<!--") == 0) {
+            i = page.find("-->", i);
+        } else if (next == '/' || next == '?' || next == '!') {
+            if (next == '/' && !open.empty()) open.pop_back();
+            i = page.find('>', i);
+        } else {
+            char quote = 0;  // a '>' inside a quoted value ends nothing
+            for (; i < page.size() && (quote != 0 || page[i] != '>'); ++i) {
+                if (quote == 0 && (page[i] == '"' || page[i] == '\'')) {
+                    quote = page[i];
+                } else if (page[i] == quote) {
+                    quote = 0;
+                }
+            }
+            if (i < page.size() && page[i - 1] != '/') open.push_back(tag);
+        }
+        if (i >= page.size()) break;
+    }
+    TagMismatch mismatch{nameAt(close + 2), "", 0, false};
+    if (open.empty() || nameAt(open.back() + 1) == mismatch.closing) return std::nullopt;
+    mismatch.open = nameAt(open.back() + 1);
+    mismatch.openAt = open.back();
+    for (size_t tag : open) mismatch.closesOuter |= nameAt(tag + 1) == mismatch.closing;
+    return mismatch;
 }

@@ -2,6 +2,7 @@
 // What the program reads from a page, as a table per element (attribute, kind,
 // meaning), and the checks that compare a page's elements, values, text runs and
 // bytes against it. Each finding says what the panel will show and how to fix it.
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -51,3 +52,15 @@ void CheckTextRun(const std::string& text, long offset, std::vector<PageFinding>
 // Scans the page's bytes: UTF-8, the declared encoding, references past
 // ISO-8859-1 and entities the program does not know. Fills line and column.
 std::vector<PageFinding> CheckEncoding(const std::string& pageText);
+// Whether text holds a UTF-8 sequence of two or more bytes.
+bool HoldsUtf8(const std::string& text);
+
+// A closing tag at line and column (from 1) of page that names another element than the
+// one still open: both names, and where the open one's '<' stands in page.
+struct TagMismatch {
+    std::string closing;
+    std::string open;
+    size_t openAt;
+    bool closesOuter;  // the closing tag's element is open further out
+};
+std::optional<TagMismatch> FindTagMismatch(const std::string& page, int line, int column);

@@ -317,6 +317,10 @@ const char* XMLNode::getError(int code) {
     return result.description();
 }
 
+bool XMLNode::isTagMismatch(int code) {
+    return code == pugi::status_end_element_mismatch;
+}
+
 bool XMLNode::isEmpty() const {
     return m_node == nullptr;
 }

@@ -27,6 +27,7 @@ public:
     // with a non-zero error in results).
     static XMLNode parseString(const std::string& text, const char* tag, XMLResults* results);
     static const char* getError(int code);  // never null
+    static bool isTagMismatch(int code);    // a closing tag names another element
 
     bool isEmpty() const;
     std::string getName() const;

@@ -83,6 +83,13 @@ TEST(NivomlCheck, BadInputGetsAClearMessageAndTheDocumentedExitCode) {
         {"/tmp", 2, "nivoml-check: cannot read /tmp: it is a directory"},
         {dir.Write("empty", ""), 1, ":1:1: error: the page is empty:"},
         {dir.Write("cut", "<html>\n<nivoml><head>"), 1, "cut:2:1: error: <nivoml> is never closed"},
+        {dir.Write("shut", "A: 1\n\n<nivoml><head/><body><div name='a'>\n<form a='>'>x</div>"
+                           "</nivoml>"),
+         1, "shut:4:16: error: XML error: Start-end tags mismatch (</div> while <form> of line 4, "
+            "column 1 is open: close it first"},
+        {dir.Write("stray", "<nivoml><head/><body><div name='a'>x<!--<b>--></b></nivoml>"), 1,
+         "(</b> closes nothing: no <b> is open (the innermost open element is <div> of line 1, "
+         "column 22); delete it"},
         {dir.Write("deep", deep), 1, "deep: 66 findings"},  // no stack exhausted
         {"/dev/zero", 1, "/dev/zero:1:1: error: the page is larger than 1 MiB"},
         {dir.Write("big", big), 1, "big:1:1: error: the page is larger than 1 MiB"},
@@ -196,7 +203,8 @@ TEST(NivomlLint, NamesEachProblemInPageOrderWithItsDivAndElementAndExitsOne) {
         "1:79: warning: <a href=\"#nowhere\" key=\"2\">: no div is named \"nowhere\", so the "
         "link shows the first div",
         "1:180: warning: text \"twelve chars\" runs past the display (to cell 22 of 0..21)",
-        "1:261: error: text \"T\xc3\xbcr\" is dropped: the display's 22 cells are full",
+        "1:261: error: text \"T\xc3\xbcr\" is dropped: what comes before it reaches past the display's 22 "
+        "cells (a <br/> after cell 10 leads to cell 22)",
         "1:322: error: <stepper name=\"s\" min=\"5\" max=\"1\">: the program drops it, so nothing "
         "of it shows: it needs min < max",
         "1:415: error: <bogus>: the program drops it, so nothing of it shows: it is no NIVOML "
@@ -238,11 +246,14 @@ TEST(NivomlLint, AuthorMistakesGiveTheirFindingLine) {
          "page:1:57: warning: text \"Hi\\n   \" holds 1 line feed, 3 blanks of indentation: each "
          "takes a cell and control characters show as junk (the panel shows \"Hi?   \"); write "
          "text right against its tags and break lines inside a tag (Hi<br\\n/>)"},
-        {div + "Gr\xc3\xbc\xc3\x9f" "e<br\n/>\xe2\x82\xac" + tail,
+        {div + "Gr\xc3\xbc\xc3\x9f" "e<br\n/>\xe2\x82\xac 12345678" + tail,
          "page:1:59: warning: \"\xc3\x83\xc2\xbc\" looks like UTF-8 for \"\xc3\xbc\" (2 lines hold "
          "such bytes): pages are ISO-8859-1, so the panel shows 2 signs \"\xc3\x83\xc2\xbc\"; save "
          "the page as ISO-8859-1 (iconv -f UTF-8 -t ISO-8859-1//TRANSLIT, which spells out what "
-         "it lacks, e.g. EUR for the euro sign)"},
+         "it lacks, e.g. EUR for the euro sign)\npage:2:3: warning: text \"\xc3\xa2\\x82\xc2\xac "
+         "12345678\" runs past the display (to cell 22 of 0..21): the panel cuts it after cell "
+         "21; shorten it or start it earlier; but first save the page as ISO-8859-1, as the UTF-8 "
+         "finding says: each UTF-8 sign takes 2 to 4 cells"},
         {div + "\x01\xe2\x82\xac" + tail,
          "page:1:57: warning: text \"\\x01\xc3\xa2\\x82\xc2\xac\" holds 1 control character: each "
          "takes a cell and control characters show as junk (the panel shows \"?\xc3\xa2\\x82\xc2\xac\"); "
