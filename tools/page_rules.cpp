@@ -194,6 +194,19 @@ void CheckAddress(const XMLNode& node, const std::string& value,
         "panel starts at " + shown + "; write e.g. value=\"192.168.1.10\"");
 }
 
+// A form sends its own inputs only: a query written into action never reaches the server.
+void CheckAction(const XMLNode& node, const std::string& action,
+                 std::vector<PageFinding>& findings) {
+    std::string scheme, host, path, query;
+    uint16_t port = 0;
+    if (SplitUrl(action, scheme, host, port, path, query) && !query.empty()) {
+        Add(findings, node, false,
+            Element(node) + ": the query " + Quoted(query.substr(query[0] == '?' ? 1 : 0)) +
+                " in action is dropped, as the form sends only its inputs; send each pair as <input "
+                "type=\"hidden\" name=\"...\" value=\"...\"/>");
+    }
+}
+
 void CheckValue(const XMLNode& node, const AttributeRule& rule, const std::string& value,
                 std::vector<PageFinding>& findings) {
     const std::string written = std::string(rule.name) + "=" + Quoted(value);
@@ -235,6 +248,9 @@ void CheckValue(const XMLNode& node, const AttributeRule& rule, const std::strin
             CheckAddress(node, value, findings);
             break;
         case K::Text:
+            if (node.getName() == "form" && written.rfind("action=", 0) == 0) {
+                CheckAction(node, value, findings);
+            }
             break;
     }
 }

@@ -127,6 +127,7 @@ TEST(NivomlCheck, PlaysCommandsOnTheFormTheirKeyReachesAndPrintsItsRequest) {
     EXPECT_TRUE(Shows(output, "after ?incdata\n+-----------+\n|PIN:1+00   |"));
     EXPECT_TRUE(Shows(output, "after ?inccursor\n+-----------+\n|PIN:1+00   |\n:     ^     :"));
     EXPECT_TRUE(Shows(output, "port 80:\nGET /cgi/pin.cgi?pin=1-0&room=Bad+1 HTTP/1.0\r\n\r\n"));
+    EXPECT_TRUE(Shows(output, "warning: <form>: the query \"x=1\" in action is dropped"));
     EXPECT_TRUE(Shows(output, "!incdata: no setter in div d"));
     const std::string svg = ReadFile(dir.Path("p.svg"));  // the last picture
     EXPECT_EQ(svg.substr(svg.find('>', svg.find("id=\"cell-5\"")) + 1, 2), "-<");
