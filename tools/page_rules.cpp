@@ -322,7 +322,9 @@ std::string NearestName(const std::string& name, const std::vector<std::string>&
     size_t bestDistance = std::max<size_t>(1, std::min<size_t>(2, name.size() / 3));
     for (const std::string& candidate : known) {
         const size_t distance = Distance(name, candidate);
-        if (distance <= bestDistance && (best.empty() || distance < Distance(name, best))) {
+        // A name replaced whole (<p> for <a>) resembles nothing.
+        if (distance <= bestDistance && distance < name.size() &&
+            (best.empty() || distance < Distance(name, best))) {
             best = candidate;
         }
     }
