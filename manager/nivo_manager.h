@@ -47,6 +47,10 @@ extern int g_sendFailCount;
 
 class NIVO_Manager : public TimerTarget, public ElementHost {
 public:
+    // Display settings without a configuration file (the checker's requests carry them too).
+    static constexpr int kDefaultBacklight = 60;
+    static constexpr int kDefaultContrast = 7;
+    static constexpr int kDefaultBrightness = 15;
     enum ChannelFlags : unsigned { FLAG_READ_SOCKET = 1, FLAG_WRITE_SOCKET = 2, FLAG_KEYS = 4 };
     enum TimerIds : unsigned long {
         LED_DISPLAY_BACKLIGHTOFF = 0,

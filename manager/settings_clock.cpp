@@ -15,9 +15,6 @@
 
 namespace {
 
-constexpr int kDefaultBacklight = 60;
-constexpr int kDefaultContrast = 7;
-constexpr int kDefaultBrightness = 15;
 const char* const kDefaultTimeFormat = "%H%M";
 const char* const kDefaultDateFormat = "%d%m%y";
 

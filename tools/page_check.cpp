@@ -4,6 +4,7 @@
 #include <cctype>
 #include <fstream>
 
+#include "manager/nivo_manager.h"
 #include "markup/nivoml_body.h"
 #include "markup/nivoml_div.h"
 #include "markup/nivoml_document.h"
@@ -220,7 +221,12 @@ void PrintSubmission(NIVOML_MAINOBJ& root, PanelPrinter& printer) {
         out << "settings:\n" << form->GetValues(printer.Display()) << "\n";
     } else {
         const unsigned port = form->GetPort() ? form->GetPort() : 80;
-        out << "request to port " << port << ":\n" << form->BuildRequest(printer.Display(), "");
+        const std::string tail = "&sContrast=" + std::to_string(NIVO_Manager::kDefaultContrast) +
+                                 "&sBacklight=" + std::to_string(NIVO_Manager::kDefaultBacklight) +
+                                 "&sBrightness=" +
+                                 std::to_string(NIVO_Manager::kDefaultBrightness);
+        out << "request to port " << port << ", with the unit's default display settings:\n"
+            << form->BuildRequest(printer.Display(), tail);
     }
 }
 }  // namespace

@@ -388,9 +388,9 @@ void PageLint::CheckDiv(NIVOML_DIV& div, const Scope& scope) {
     for (size_t i = static_cast<size_t>(textCount); i < scope.texts.size(); ++i) {
         Add(scope.texts[i].offset, true,
             "text " + Quoted(scope.texts[i].text) +
-                " is dropped: what comes before it reaches past the display's 22 cells (a <br/> "
-                "after cell 10 leads to cell 22), so the panel does not show it; shorten what "
-                "comes before or move it to another div" + m_utf8Hint);
+                " is dropped: no cell is left for it (what comes before fills the 22 cells, or "
+                "a <br/> after the first line's 11 cells led past the last), so the panel does "
+                "not show it; shorten what comes before or move it to another div" + m_utf8Hint);
     }
 
     m_root->ShowDiv(div.GetDivName());

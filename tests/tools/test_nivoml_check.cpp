@@ -126,7 +126,9 @@ TEST(NivomlCheck, PlaysCommandsOnTheFormTheirKeyReachesAndPrintsItsRequest) {
     // The cursor starts on the first cell: 0 becomes 1, then + becomes - .
     EXPECT_TRUE(Shows(output, "after ?incdata\n+-----------+\n|PIN:1+00   |"));
     EXPECT_TRUE(Shows(output, "after ?inccursor\n+-----------+\n|PIN:1+00   |\n:     ^     :"));
-    EXPECT_TRUE(Shows(output, "port 80:\nGET /cgi/pin.cgi?pin=1-0&room=Bad+1 HTTP/1.0\r\n\r\n"));
+    EXPECT_TRUE(Shows(output, "port 80, with the unit's default display settings:\nGET "
+                              "/cgi/pin.cgi?pin=1-0&room=Bad+1&sContrast=7&sBacklight=60&"
+                              "sBrightness=15 HTTP/1.0\r\n\r\n"));
     EXPECT_TRUE(Shows(output, "warning: <form>: the query \"x=1\" in action is dropped"));
     EXPECT_TRUE(Shows(output, "!incdata: no setter in div d"));
     const std::string svg = ReadFile(dir.Path("p.svg"));  // the last picture
@@ -137,7 +139,7 @@ TEST(NivomlCheck, PlaysCommandsOnTheFormTheirKeyReachesAndPrintsItsRequest) {
     Check("--div nosuch --play ?incdata,?reset --submit", "<goto div='d'/>", reset, output);
     EXPECT_TRUE(Shows(output, "no div named nosuch: the program shows the first\ndiv d\n"));
     EXPECT_TRUE(Shows(output, "after ?reset\n+-----------+\n|PIN:0+00   |"));
-    EXPECT_TRUE(Shows(output, "GET /cgi/pin.cgi?pin=0%2B0&room=Bad+1 HTTP/1.0"));
+    EXPECT_TRUE(Shows(output, "GET /cgi/pin.cgi?pin=0%2B0&room=Bad+1&sContrast=7"));
     EXPECT_EQ(Check("--svg " + dir.Path("no/such.svg"), "<goto div='d'/>", body, output), 2);
     EXPECT_TRUE(Shows(output, "cannot write"));
 }
@@ -204,8 +206,8 @@ TEST(NivomlLint, NamesEachProblemInPageOrderWithItsDivAndElementAndExitsOne) {
         "1:79: warning: <a href=\"#nowhere\" key=\"2\">: no div is named \"nowhere\", so the "
         "link shows the first div",
         "1:180: warning: text \"twelve chars\" runs past the display (to cell 22 of 0..21)",
-        "1:261: error: text \"T\xc3\xbcr\" is dropped: what comes before it reaches past the display's 22 "
-        "cells (a <br/> after cell 10 leads to cell 22)",
+        "1:261: error: text \"T\xc3\xbcr\" is dropped: no cell is left for it (what comes before fills the "
+        "22 cells, or a <br/> after the first line's 11 cells led past the last)",
         "1:322: error: <stepper name=\"s\" min=\"5\" max=\"1\">: the program drops it, so nothing "
         "of it shows: it needs min < max",
         "1:415: error: <bogus>: the program drops it, so nothing of it shows: it is no NIVOML "
