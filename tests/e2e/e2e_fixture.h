@@ -81,9 +81,6 @@ private:
     pid_t m_pid = -1;
 };
 
-// The query tail every request carries with the default display settings.
-inline const std::string kDefaultTail = "sContrast=7&sBacklight=60&sBrightness=15";
-
 // A page of one div showing text; key 4 leads to home.cgi.
 inline std::string SimplePage(const std::string& text) {
     return "<nivoml><head><a href=\"@/home.cgi\" key=\"4\"/></head>"

@@ -3,29 +3,6 @@
 #include "panel/nivo_display.h"
 #include "tests/e2e/e2e_fixture.h"
 
-TEST_F(E2E, BasePageThenAutoswitchAndKeysFollowLinks) {
-    Page("auto",
-         "<nivoml><head><a href=\"@/home.cgi\" key=\"7\" autoswitch=\"1000\"/></head>"
-         "<body><div name=\"A\">Auto page</div></body></nivoml>",
-         "sleep 1");
-    Page("home",
-         "<nivoml><head><a href=\"@/next.cgi\" key=\"1\"/></head><body><div name=\"A\">Home page"
-         "<a href=\"#B\" key=\"2\"/></div><div name=\"B\">Div B</div></body></nivoml>");
-    Page("next", SimplePage("Next page"));
-    StartServer();
-    StartProgram("", {"-c", "-l", "-3", "-h", Url("auto.cgi")});  // below the range: everything
-    ASSERT_TRUE(WaitFor([&] { return Panel().Line(0) == "New request"; }, "base page"));
-    ASSERT_TRUE(WaitForText("Auto page"));
-    ASSERT_TRUE(WaitForText("Home page"));  // by itself, a second later
-    Tap(2);
-    ASSERT_TRUE(WaitForText("Div B"));
-    Tap(1);
-    ASSERT_TRUE(WaitForText("Next page"));
-    EXPECT_EQ(Queries("home").size(), 1u);  // the internal link asked the server nothing
-    EXPECT_EQ(Queries("next"), std::vector<std::string>{kDefaultTail});
-    EXPECT_GT(LogCount(" DEBUG "), 0);
-}
-
 TEST_F(E2E, Sigusr1RereadsTheConfigurationAlsoWhileBusySigintShowsOffBadOptionsExit255) {
     WriteConfig("CONTRAST=4\n");
     Page("home",

@@ -36,27 +36,6 @@ TEST_F(ManagerTest, UnreadableConfigurationIsNeverReplaced) {
     EXPECT_TRUE(S_ISLNK(info.st_mode));
 }
 
-TEST_F(ManagerTest, RefusedFormatsFallBackToDefaultAtStartAndToStoredValueInForm) {
-    dir.Write("nivo_lcd.conf", "TIMEFORMAT=%I%M\nDATEFORMAT=%m%d%y\n");
-    Start();
-    EXPECT_NE(ReadFile(Config()).find("TIMEFORMAT=%I%M\nDATEFORMAT=%d%m%y\n"), std::string::npos);
-    EXPECT_TRUE(
-        log.Has(4, "Displayeinstellung DATEFORMAT=\"%m%d%y\" ung\xfcltig, nehme \"%d%m%y\"."));
-
-    FakeWallClock clock(kAfterNoon);
-    manager->ApplyDisplaySetting("TIMEFORMAT", "%H:%M");
-    EXPECT_EQ(Panel().Segments().substr(0, 4), "0105");  // still the stored 12-hour clock
-    EXPECT_NE(ReadFile(Config()).find("TIMEFORMAT=%I%M\n"), std::string::npos);
-
-    // With a setter on show the format is still a setting: junk in the file is corrected.
-    Show("D",
-         "<div name=\"D\"><settime inccursorkey=\"1\" incdatakey=\"2\" format=\"%H%M\" "
-         "goto=\"#D\"/></div>");
-    dir.Write("nivo_lcd.conf", "TIMEFORMAT=junk\n");
-    manager->ApplyDisplaySetting("TIMEFORMAT", "%H:%M");
-    EXPECT_EQ(ReadFile(Config()), "TIMEFORMAT=%I%M\n");
-}
-
 TEST_F(ManagerTest, SignalReloadAppliesTheEditedFileWithoutFiringTheTimers) {
     FakeWallClock clock(kAfterNoon);
     Start();

@@ -13,23 +13,6 @@ const std::string kSetter =
 const std::string kPage =
     "<nivoml><head><goto div=\"A\"/></head><body><div name=\"A\">Fast</div></body></nivoml>";
 
-TEST_F(ManagerTest, SetterEditSurvivesSignalFormAndMinuteUntilItIsSubmitted) {
-    FakeWallClock clock(kAfterNoon);
-    Start();
-    Show("T", kSetter);
-    Key(2);
-    ASSERT_EQ(Panel().Segments().substr(0, 4), "1405");
-    dir.Write("nivo_lcd.conf", "TIMEFORMAT=%I%M\n");
-    manager->ReloadDisplaySettings();
-    manager->ApplyDisplaySettings("TIMEFORMAT=%H%M;DATEFORMAT=%y%m%d");
-    Elapse(60000);  // the minute clock
-    EXPECT_EQ(Panel().Segments().substr(0, 4), "1405");
-    int flushMask = 0;
-    manager->HandleKey(0, flushMask, "!submit");
-    EXPECT_EQ(DateArgs(), "-s @1796565900\n");  // 14:05, as entered
-    EXPECT_NE(ReadFile(Config()).find("TIMEFORMAT=%H%M\nDATEFORMAT=%y%m%d\n"), std::string::npos);
-}
-
 TEST_F(ManagerTest, FailedSubmissionKeepsEntriesAndFocusWhenTheMessageEnds) {
     Start();
     Show("F", "<div name=\"F\">Pin<form method=\"get\" action=\"http://127.0.0.1:1/f.cgi\">"
@@ -86,23 +69,6 @@ TEST_F(ManagerTest, AnswerWithContentLengthIsCompleteWithoutTheServerClosing) {
     Serve(header + std::to_string(page.size() + 1) + "\r\n\r\n" + page);
     EXPECT_TRUE(log.Has(5, "TCP_CHANNEL::Receive: closed before the " +
                                std::to_string(page.size() + 1) + " bytes of Content-Length"));
-}
-
-TEST_F(ManagerTest, GetQueriesEncodeWhatWouldSplitAValue) {
-    Start();
-    const std::string controls =
-        "<input type=\"hidden\" name=\"h&amp;\" value=\"k&amp;v=1#2 %+&quot;\"/>"
-        "<input type=\"hidden\" name=\"n\" value=\"plain\"/><input type=\"submit\" key=\"1\"/>";
-    Show("F", "<div name=\"F\">Send<form method=\"get\" action=\"" + Url("/f.cgi") + "\">" +
-                  controls + "</form></div>");
-    Key(1);
-    EXPECT_EQ(Pending(), "GET /f.cgi?h%26=k%26v%3D1%232+%25%2B%22&n=plain&" + kTail);
-    Serve("HTTP/1.0 200 OK\r\n\r\n" + kPage);
-    Show("P", "<div name=\"P\">Send<form method=\"post\" action=\"" + Url("/p.cgi") + "\">" +
-                  controls + "</form></div>");
-    Key(1);  // a POST body keeps its pairs as they are
-    EXPECT_NE(manager->GetPendingRequest().find("\r\n\r\nh&=k&v=1#2 %+\"\r\nn=plain\r\n"),
-              std::string::npos);
 }
 
 }  // namespace

@@ -65,20 +65,6 @@ TEST_F(MarkupForm, TextFieldCyclesItsMaskClassesWithinEachCellsRangeDigit) {
     EXPECT_EQ(State(7), "Pin2bx9 @3 pin=2bx9;");
 }
 
-// The cursor skips fixed cells; a control with nothing to edit gets one retry only.
-TEST_F(MarkupForm, CursorSkipsFixedCellsAndARedrawRefocusesTheFirstControl) {
-    ShowForm("method='get'",
-             "<input type='text' name='p' value='ab'/><input type='text' name='q' value='cd'/>"
-             "<input type='text' name='a' value='1234' mask='1,0,1,'/>"
-             "<input type='text' name='c' value='e' mask='1'/>");
-    EXPECT_EQ(State(9), "abcd1234e @2 p=ab;q=cd;a=1234;c=e;");
-    Step(&NIVOML_FORM::IncCursor, 2);
-    Step(&NIVOML_FORM::IncData);
-    EXPECT_EQ(State(9), "abcd1244e @6 p=ab;q=cd;a=1244;c=e;");
-    m_panel = Show();
-    EXPECT_EQ(State(9), "abcd1234e @2 p=ab;q=cd;a=1234;c=e;");
-}
-
 // A check box toggles in place; a radio button clears its group and hands the cursor on.
 // Either is sent with its page value while checked.
 TEST_F(MarkupForm, CheckBoxesToggleAndRadioButtonsOfOneNameBehaveAsOneGroup) {
@@ -103,25 +89,6 @@ TEST_F(MarkupForm, CheckBoxesToggleAndRadioButtonsOfOneNameBehaveAsOneGroup) {
     EXPECT_EQ(State(10), Boxes("A-x+1o2*4* @1 d=x;r=2;s=4;"));
 }
 
-// Key buttons bind keys 0..7 only; a hidden value is sent but never focused; inputs
-// without what their type needs are dropped.
-TEST_F(MarkupForm, KeyButtonsAndHiddenValuesStayOutOfTheFocusAndInvalidInputsAreDropped) {
-    ShowForm("method='get'",
-             "<input type='submit' key='3'/><input type='reset' key='4'/><input type='inccursor' "
-             "key='5'/><input type='incdata' key='6'/><input type='decdata' key='7'/>"
-             "<input type='submit' key='8'/><input type='submit' key='-1'/><input type='submit'/>"
-             "<input type='submit' key='0'/><input type='hidden' name='h' value=''/>"
-             "<input type='hidden' value='v'/><input type='text' name='t' value=''/>"
-             "<input type='text' value='abc'/><input type='checkbox' value='abc'/>"
-             "<input name='n' value='abc'/><input type='TEXT' name='n' value='abc'/>"
-             "<input type='hidden' name='h' value='v'/><input type='radio' name='r'/>");
-    EXPECT_EQ(log.Count("InitFromNivoml fehlgeschlagen!"), 9);
-    EXPECT_EQ(Bindings(0), "|||?submit|?reset|?inccursor|?incdata|?decdata|");
-    Step(&NIVOML_FORM::IncCursor);  // a radio button without value is one cell wide
-    Step(&NIVOML_FORM::IncData);
-    EXPECT_EQ(State(2), Boxes("*  @0 h=v;"));
-}
-
 TEST_F(MarkupForm, GetRequestEscapesItsPairsAndTailAndAFormWithoutControlsSendsNothing) {
     NIVOML_FORM& form = ShowForm("method='get' action='http://127.0.0.1:8080/cgi/set.cgi?x=1'",
                                  "<input type='text' name='a' value='1 2' mask='0,0,8'/>"
@@ -144,19 +111,6 @@ TEST_F(MarkupForm, GetRequestEscapesItsPairsAndTailAndAFormWithoutControlsSendsN
     EXPECT_EQ(empty.GetFocus(), nullptr);
     EXPECT_EQ(State(5), "Send  @-1 ");
     EXPECT_EQ(empty.BuildRequest(*display, "&tail"), "");
-}
-
-TEST_F(MarkupForm, PostRequestCountsThePairsOnlyAndKeepsThemUnescaped) {
-    NIVOML_FORM& form = ShowForm("method='Post' action='/cgi/set.cgi' enctype='text/plain'",
-                                 "<input type='text' name='a' value='1 2'/>"
-                                 "<input type='hidden' name='b' value='y+%'/>");
-    EXPECT_EQ(form.BuildRequest(*display, "&s=\"m y\""),
-              "POST /cgi/set.cgi HTTP/1.0\r\nContent-Type: text/plain\r\nContent-Length: 14\r\n"
-              "\r\na=1 2\r\nb=y+%\r\n&s=%22m+y%22");
-    NIVOML_FORM& bare =
-        ShowForm("method='post' action='/p'", "<input type='checkbox' name='c' value='v'/>");
-    EXPECT_EQ(bare.BuildRequest(*display, ""),
-              "POST /p HTTP/1.0\r\nContent-Type: \r\nContent-Length: 0\r\n\r\n");
 }
 
 TEST_F(MarkupForm, AttributesOfTheFormReachTheManagerAndBadOnesDropTheForm) {
@@ -319,34 +273,6 @@ TEST_F(MarkupControl, IpMalformedAddressesAreRepairedAndANamelessOneIsDropped) {
     }
     ASSERT_TRUE(Load(Screen("<ipinput name='ip'/>x<ipinput value='1.2.3.4'/>")));
     EXPECT_EQ(Show().Line(1), ".000x      ");
-}
-
-TEST_F(MarkupControl, SelectAndStepperPassTheCursorOnAndTheIpInputEndsItBySubmitting) {
-    ASSERT_TRUE(
-        Load(Screen("<form method='get' action='/cgi/set.cgi'>"
-                    "<select name='s'><option value='a'/><option value='b'/></select>"
-                    "<stepper name='n' min='0' max='20' init='8' step='5'/>"
-                    "<ipinput name='ip' value='10.0.0.1'/></form>")));
-    NIVOML_FORM* form = Find<NIVOML_FORM>();
-    EXPECT_EQ(Show().Text(), "a 8010.000.000.001    ");
-    EXPECT_EQ(form->GetFocus(), Find<NIVOML_STEPPER>());  // the select gave the focus away
-    form->IncData(*display);
-    form->IncCursor(*display);
-    form->IncData(*display);
-    PanelPicture panel = Flushed();
-    EXPECT_EQ(panel.Text(), "a13110.000.000.001    ");
-    EXPECT_EQ(Modes(panel, 3, 2), "23");
-    for (int i = 0; i < 11; ++i) form->IncCursor(*display);
-    EXPECT_TRUE(host.formSubmits.empty());
-    form->IncCursor(*display);
-    EXPECT_EQ(host.formSubmits, std::vector<int>{1});
-    EXPECT_EQ(form->GetFocus(), Find<NIVOML_IPINPUT>());  // the focus stays
-    EXPECT_EQ(form->GetValues(*display), "s=a;n=13;ip=110.000.000.001;");
-    ElementHost::s_instance = nullptr;  // the page checker runs without a manager
-    for (int i = 0; i < 15; ++i) form->IncCursor(*display);
-    EXPECT_EQ(host.formSubmits, std::vector<int>{1});
-    Show();  // a redraw brings the page values back
-    EXPECT_EQ(form->GetValues(*display), "s=a;n=8;ip=010.000.000.001;");
 }
 
 }  // namespace

@@ -19,33 +19,6 @@ TEST_F(MarkupDocument, MalformedPagesAreRejectedWithTheParserMessageAndPosition)
     EXPECT_TRUE(log.Has(Logger::Error, "NIVOML-Fehler in Spalte: " + std::to_string(column)));
 }
 
-TEST_F(MarkupDocument, PagesWithoutUsableHeadOrBodyAreRejectedAndPageAttributesAreRead) {
-    const std::string div = "<div name='A'>x</div>";
-    EXPECT_FALSE(Load("<nivoml><body>" + div + "</body></nivoml>"));
-    EXPECT_FALSE(Load("<nivoml><head><goto div='A'/></head></nivoml>"));
-    EXPECT_FALSE(Load(Page("", div)));
-    EXPECT_FALSE(Load(Page("<unknown/><goto/>", div)));
-    EXPECT_FALSE(Load(Page("<goto div='A'/>", "<div>nameless</div>")));
-    ASSERT_TRUE(
-        Load("<nivoml pagetype='BASEPAGE' alarmpage='/alarm.cgi' servicepage=\"/svc.cgi\">"
-             "<head><goto div='A'/></head><body>" +
-             div + "</body></nivoml>"));
-    EXPECT_EQ(Root().GetPageType() + " " + Root().GetAlarmPage() + " " + Root().GetServicePage(),
-              "BASEPAGE /alarm.cgi /svc.cgi");
-    ASSERT_TRUE(Load(Page("<goto div='A'/>", div)));
-    EXPECT_EQ(Root().GetPageType() + Root().GetAlarmPage() + Root().GetServicePage(), "");
-}
-
-TEST_F(MarkupDocument, UnsupportedElementsDropOnlyThemselvesAndEmptiedContainers) {
-    ASSERT_TRUE(Load(Page("<goto div='A'/>",
-                          "<div name='Z'><symbols/></div><div name='A'>left<symbols/>right</div>"
-                          "text in body<p>x</p><DIV name='B'>b</DIV>")));
-    // Only div A survives: Z had nothing usable, text, p and DIV are not divs.
-    ASSERT_EQ(Root().GetBody()->Children().size(), 1u);
-    Root().ShowDiv("Z");
-    EXPECT_EQ(Show().Line(0), "leftright  ");
-}
-
 TEST_F(MarkupDocument, NestingBeyondTheLimitRejectsThePageWithoutExhaustingTheStack) {
     auto nested = [](int levels) {
         std::string open, close;

@@ -80,24 +80,6 @@ TEST_F(MarkupSetter, EveryFormatWalksItsFieldsThenAsksForSubmissionAndStartsOver
     }
 }
 
-TEST_F(MarkupSetter, RedrawKeepsTheFieldButMovesASetdatetimeOn) {
-    NIVOML_SETDATETIMEOBJ& date = Open(Setter("setdate", "%d%m%y"));
-    date.IncCursor(*display);
-    EXPECT_EQ(BlinkingField(Show()), 6);
-    EXPECT_EQ(BlinkingField(Show()), 6);
-    // The head's live date must not come back over the edited date when a redraw ends the walk.
-    NIVOML_SETDATETIMEOBJ& setter =
-        Open(Setter("setdatetime", "%H%M%y%m%d"), "<date format='%d%m%y'/>");
-    std::vector<int> fields;
-    for (int draw = 0; draw < 5; ++draw) fields.push_back(BlinkingField(Show()));
-    EXPECT_EQ(fields, (std::vector<int>{2, 4, 6, 8, -1}));
-    EXPECT_EQ(host.setterSubmits, std::vector<int>{1});
-    Advance(86400);
-    setter.IncData(*display);  // between walks there is no field to change
-    setter.DecData(*display);
-    EXPECT_EQ(Flushed().Segments(), "1230261206");
-}
-
 TEST_F(MarkupSetter, EachFieldStepsAndWrapsWithinItsLimitsAndKeepsBlinking) {
     // Hour, minute, year, month, day; the day runs to 31 whatever the month.
     const std::string fields[] = {"2300", "5900", "9900", "1201", "3101"};  // top, then bottom
@@ -148,32 +130,6 @@ TEST_F(MarkupSetter, TwelveHourFieldSwapsAmAndPmBetweenElevenAndTwelveBothWays) 
     display->WriteSegText("11", MODE_BLINK, 2);
     setter.IncData(*display);
     expectHour(12);
-}
-
-TEST_F(MarkupSetter, KeysBindTheirCommandsLaterWinningAndDurationsUntouched) {
-    Open("<setdate inccursorkey='3' incdatakey='5' decdatakey='5' format='%y%m%d' goto='#D'/>",
-         "<a href='/held' key='5' duration='2'/><a href='/old' key='3'/>");
-    EXPECT_EQ(Bindings(1.9), "|||!inccursor|||||");
-    EXPECT_EQ(Bindings(2.0), "|||!inccursor||!decdata|||");
-    Open("<settime inccursorkey='9' incdatakey='-1' decdatakey='6' format='%H%M' goto='#D'/>");
-    EXPECT_EQ(Bindings(0), "||||||!decdata||");
-}
-
-TEST_F(MarkupSetter, TimerOfTheSetterGivesItsGotoTargetAndAutosubmitIsNeverNegative) {
-    NIVOML_SETDATETIMEOBJ& setter = Open(Setter("setdatetime", "%H%M%y%m%d", "autosubmit='-5'"));
-    EXPECT_TRUE(host.armed.empty());  // it starts no timer of its own
-    std::string target = "unchanged";
-    int key = 7;
-    const unsigned long id = CookieTimerId(setter.GetId());
-    EXPECT_FALSE(Root().OnTimer(id + 1, target, key));
-    EXPECT_TRUE(Root().OnTimer(id, target, key));
-    EXPECT_EQ(target + " " + std::to_string(key) + " " + std::to_string(setter.GetAutosubmit()),
-              "#D 0 0");
-    EXPECT_EQ(Open(Setter("settime", "%H%M", "autosubmit='3000'")).GetAutosubmit(), 3000);
-    ElementHost::s_instance = nullptr;  // the page checker runs without a manager
-    EXPECT_EQ(Root().GetDateTimeSetter()->IncCursor(*display), 1);
-    EXPECT_EQ(Root().GetDateTimeSetter()->IncCursor(*display), 0);
-    EXPECT_TRUE(host.setterSubmits.empty());
 }
 
 TEST_F(MarkupSetter, InvalidSettersAreDroppedAndBindNoKeys) {

@@ -108,14 +108,4 @@ TEST_F(KeysTest, HoldTimesFollowTheHeldCombination) {
     TimerTarget::s_timerQueue.SetClock(nullptr);
 }
 
-TEST(KeysDeviceTest, ARegularFileServesAsTheDevice) {
-    TempDir dir;
-    const std::string path = dir.Write("keys", "\x02");  // stood there before: discarded
-    LCD_Keys keys(path);
-    std::ofstream(path, std::ios::app) << '\x05';
-    keys.ReadAvailable();
-    EXPECT_EQ(keys.NextKey(), 1);
-    EXPECT_EQ(keys.NextKey(), 4);
-}
-
 }  // namespace

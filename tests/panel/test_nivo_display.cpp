@@ -75,18 +75,6 @@ TEST_F(DisplayTest, ContentWaitsForItsFlushBitsWhileSettingsGoAtOnce) {
     EXPECT_EQ(Bytes(0x32D0, 4) + Bytes(0x3030, 4), "\x0F\x07\x0F\x07\x0F\x0F\x0F\x0F");
 }
 
-TEST_F(DisplayTest, EveryPrintableLatin1CharacterComesBackFromItsDeviceCode) {
-    std::string all = "\x80\x9E", shown;  // the euro sign and the hourglass, then the printable
-    for (int c = 0x20; c <= 0xFF; ++c)
-        if (c < 0x7F || c >= 0xA0) all += static_cast<char>(c);
-    for (size_t from = 0; from < all.size(); from += 22) {
-        m_display.WriteText(all.substr(from, 22), MODE_ON, 0);
-        m_display.Flush(ND::FLUSH_TEXT);
-        shown += Panel().Text().substr(0, std::min<size_t>(22, all.size() - from));
-    }
-    EXPECT_EQ(shown, all);
-}
-
 TEST_F(DisplayTest, TextModesLiveInPlanesZeroAndTwo) {
     m_display.WriteText("XYZ", MODE_BLINK, 0);
     m_display.WriteText("AB", MODE_ON, 0);  // steady over blinking
@@ -122,39 +110,6 @@ TEST_F(DisplayTest, CursorMarkTellsWhatLiesBeneathAndKeepsTheConversion) {
     EXPECT_EQ(Panel().cursor, -1);
 }
 
-TEST_F(DisplayTest, FixedTextReplacesTheRowsUntilTheyAreCleared) {
-    m_display.WriteText("OLD", MODE_BLINK, 0);
-    m_display.ShowFixedText(25);
-    EXPECT_EQ(Bytes(0x100, 1) + Bytes(0x2000, 3), "\x13   ");  // the old blink is gone
-    m_writes.clear();
-    m_display.SetCursor(1);
-    m_display.Flush(ND::FLUSH_TEXT);  // neither rows nor the cursor mark go out
-    EXPECT_TRUE(m_writes.empty());
-    m_display.ClearText(-1, 0, 0);
-    m_display.WriteText("NEW", MODE_ON, 0);
-    m_display.Flush(ND::FLUSH_TEXT);
-    EXPECT_EQ(Panel().Line(0), "NEW        ");
-}
-
-TEST_F(DisplayTest, SymbolAndLedModes) {
-    m_display.SetSymbols(BATT_100P, MODE_ON);
-    m_display.SetSymbols(BATT_0P, MODE_ON);  // the outline alone
-    m_display.SetSymbols(MAIL, MODE_BLINK);
-    m_display.SetSymbols(HOUSE, MODE_BLINK_INV);
-    m_display.SetSymbols(ALERT, MODE_BLINK);
-    m_display.SetSymbols(ALERT, MODE_ON);
-    m_display.SetSymbols(RADIO, 7);  // unknown mode: nothing
-    m_display.SetLed(LED_STATUS_A, MODE_BLINK);
-    m_display.SetLed(LED_STATUS_A, MODE_OFF);
-    m_display.SetLed(LED_POWER | LED_DISPLAY, MODE_BLINK_INV);
-    m_display.SetLed(LED_STATUS_B, MODE_BLINK);
-    m_display.SetLed(LED_STATUS_B, 4);  // unknown mode: nothing
-    m_display.Flush(ND::FLUSH_SYMBOLS | ND::FLUSH_LEDS);
-    PanelPicture panel = Panel();
-    EXPECT_EQ(panel.symbolModes, (std::array<int, 16>{3, 2, 0, 1, 0, 0, 0, 3, 0, 0, 3}));
-    EXPECT_EQ(panel.ledModes, (std::array<int, 4>{1, 2, 0, 1}));
-}
-
 TEST_F(DisplayTest, TwelveHourClockShowsPmFromNoon) {
     const struct {
         int hour, minute;
@@ -174,38 +129,6 @@ TEST_F(DisplayTest, TwelveHourClockShowsPmFromNoon) {
                   c.shown)
             << c.hour << c.format;
     }
-}
-
-TEST_F(DisplayTest, SegmentFontAndLiveClockTickingOnSegmentFlushes) {
-    m_display.WriteSegText("678abcdefn", MODE_ON, 0);
-    m_display.Flush(ND::FLUSH_SEGMENTS);
-    EXPECT_EQ(Panel().Segments(), "678ABCDEFM");  // n and m share a pattern
-
-    FakeWallClock clock(UtcTime(9, 59));
-    m_display.ShowDateTime("%d%m%y", "%H%M", MODE_ON);
-    m_display.Flush(ND::FLUSH_SEGMENTS);
-    EXPECT_EQ(Panel().Segments(), "0959050324");
-
-    m_display.WriteSegText("12", MODE_ON, 6);  // ends the live date, not the time
-    clock.Advance(60);
-    m_display.Flush(ND::FLUSH_TEXT);
-    EXPECT_EQ(Panel().Segments(), "0959050324");
-    m_display.Flush(ND::FLUSH_SEGMENTS);
-    EXPECT_EQ(Panel().Segments(), "1000051224");
-
-    m_display.ShowDateTime("", "%H%M", MODE_BLINK);
-    m_display.WriteSegText("77", MODE_BLINK, 4);
-    m_display.WriteSegText("5", MODE_BLINK_INV, 9);
-    clock.Advance(60);
-    m_display.Flush(ND::FLUSH_SEGMENTS);
-    PanelPicture panel = Panel();
-    EXPECT_EQ(panel.Segments(), "1001771225");
-    EXPECT_EQ(Modes(panel.segments), "2222223331");
-
-    m_display.ShowDateTime("", "%H%M", MODE_OFF);
-    clock.Advance(60);
-    m_display.Flush(ND::FLUSH_SEGMENTS);
-    EXPECT_EQ(Panel().Segments(), "    771225");
 }
 
 TEST(DisplayDeviceTest, OpenAndWriteFailuresAreReported) {

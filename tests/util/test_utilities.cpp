@@ -56,25 +56,6 @@ TEST(Utilities, SymbolAndLedNamesAreExactTokensBetweenBars) {
     EXPECT_EQ(ParseLedNames("LED_STATUS_B|LED_POWER"), 3u);
 }
 
-TEST(Utilities, BitsNibblesTextsAndTimes) {
-    EXPECT_FALSE(AllBitsSet(0, 0xFFFFFFFFu));
-    EXPECT_TRUE(AllBitsSet(6, 7) && !AllBitsSet(6, 5));
-    unsigned bits = 0x5;
-    SetBits(bits, 0x2);
-    ClearBits(bits, 0x4);
-    EXPECT_EQ(bits, 0x3u);
-    EXPECT_EQ(IntToNibbles(0xFFFF1234) + ByteToNibbles(0x7F), std::string("\4\3\2\1\x0F\7", 6));
-    timeval tv = MsToTimeval(1500), none = MsToTimeval(-1500);
-    EXPECT_EQ(tv.tv_sec * 1000000 + tv.tv_usec + none.tv_sec + none.tv_usec, 1500000);
-    std::string text = "a b\"c\xE4";
-    EncodeUrlText(text);
-    ReplaceAll(text, "a", "aa");  // a replacement containing what it replaces
-    ToUpper(text);                // Latin-1 bytes pass unchanged in the C locale
-    EXPECT_EQ(text, "AA+B%22C\xE4");
-    EXPECT_EQ(PercentEncodeQueryValue("a&b#c%d e\x01\x7F\xE4"), "a%26b%23c%25d e%01%7F\xE4");
-    EXPECT_EQ(EscapeForLog("a\033b\177", 3) + EscapeForLog("ab", 2), "a\\x1bb...ab");
-}
-
 TEST(Utilities, TimeOfDayTextsFollowTheLocalWallClock) {
     FakeWallClock clock(13 * 3600 + 5 * 60 + 9);
     EXPECT_EQ(CurrentTimeText() + " " + std::to_string(SecondsToNextMinute()), "13:05:09 51");

@@ -49,30 +49,6 @@ TEST(XmlNodeTest, ErrorsReportLineAndColumnAsTheAuthorWroteThem) {
     EXPECT_STREQ(XMLNode::getError(results.error + 1), "unknown error");
 }
 
-TEST(XmlNodeTest, ContentsComeInOrderFlagsIncludedAndAreFoundByNameAndIndex) {
-    XMLNode a = Parse(
-        "<x><a k='1' flag k=\"2\"> one <b n='1'/> <![CDATA[<q r>]]>three<!-- <x y> -->"
-        "<c\nsymbols/><b n='2'/>\n</a></x><a/>",
-        "a");
-    std::string seen;  // attributes first, then child elements and text runs
-    for (int i = -1; i <= a.nElement(); ++i) {
-        XMLNode::Contents item = a.enumContents(i);
-        seen += "CATO"[item.type] + (item.type == eNodeChild ? item.child.getName() : item.text);
-    }
-    EXPECT_EQ(seen, "OAkAflagAkT one CbT<q r>TthreeCcCbO");  // no flag inside CDATA
-    EXPECT_EQ(a.enumContents(3).text, " one ");              // backwards after a forward walk
-    EXPECT_EQ(a.nText(), 3);
-    EXPECT_EQ(a.getText(2), "three");
-    EXPECT_EQ(a.getText(0), " one ");
-    EXPECT_EQ(a.getText(3), std::nullopt);
-    EXPECT_EQ(a.getAttribute("k", 1), "2");
-    EXPECT_EQ(a.getAttribute("k", 2), std::nullopt);
-    EXPECT_TRUE(a.isAttributeSet("flag") && !a.isAttributeSet("n"));
-    EXPECT_TRUE(a.getChildNode("c").isAttributeSet("symbols"));
-    EXPECT_EQ(a.getChildNode("b", 1).getAttribute("n"), "2");
-    EXPECT_TRUE(a.getChildNode("b", 2).isEmpty());
-}
-
 TEST(XmlNodeTest, DeeplyNestedPagesParseWithoutRecursion) {
     std::string open, close;
     for (int i = 0; i < 100000; ++i) open += "<d>", close += "</d>";
