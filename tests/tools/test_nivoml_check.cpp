@@ -83,9 +83,9 @@ TEST(NivomlCheck, BadInputGetsAClearMessageAndTheDocumentedExitCode) {
         {"/tmp", 2, "nivoml-check: cannot read /tmp: it is a directory"},
         {dir.Write("empty", ""), 1, ":1:1: error: the page is empty:"},
         {dir.Write("cut", "<html>\n<nivoml><head>"), 1, "cut:2:1: error: <nivoml> is never closed"},
-        {dir.Write("shut", "A: 1\n\n<nivoml><head/><body><div name='a'>\n<form a='>'>x</div>"
+        {dir.Write("shut", "A: 1\n\n<nivoml><head/><body>\n<div name='a'>\n<form a='/>'>x</div>"
                            "</nivoml>"),
-         1, "shut:4:16: error: XML error: Start-end tags mismatch (</div> while <form> of line 4, "
+         1, "shut:5:17: error: XML error: Start-end tags mismatch (</div> while <form> of line 5, "
             "column 1 is open: close it first"},
         {dir.Write("stray", "<nivoml><head/><body><div name='a'>x<!--<b>--></b></nivoml>"), 1,
          "(</b> closes nothing: no <b> is open (the innermost open element is <div> of line 1, "
@@ -205,7 +205,8 @@ TEST(NivomlLint, NamesEachProblemInPageOrderWithItsDivAndElementAndExitsOne) {
         "1:30: warning: <a href=\"#A\" key=\"9\">: the keys give only 1..7",
         "1:79: warning: <a href=\"#nowhere\" key=\"2\">: no div is named \"nowhere\", so the "
         "link shows the first div",
-        "1:180: warning: text \"twelve chars\" runs past the display (to cell 22 of 0..21)",
+        "1:180: warning: text \"twelve chars\" runs past the display (to cell 22 of 0..21): the "
+        "panel cuts it after cell 21; shorten it or start it earlier\n",  // no UTF-8 hint
         "1:261: error: text \"T\xc3\xbcr\" is dropped: no cell is left for it (what comes before fills the "
         "22 cells, or a <br/> after the first line's 11 cells led past the last)",
         "1:322: error: <stepper name=\"s\" min=\"5\" max=\"1\">: the program drops it, so nothing "
@@ -244,19 +245,24 @@ TEST(NivomlLint, AuthorMistakesGiveTheirFindingLine) {
     const std::string head = "<nivoml><head><goto div='x'/></head><body>";
     const std::string tail = "<a href='#x' key='1'/></div></body></nivoml>";
     const std::string div = head + "<div name='x'>";
+    const std::string rejected = ": the program rejects the page and keeps showing the one before; ";
+    const std::string hint = "; but first save the page as ISO-8859-1, as the UTF-8 finding says: "
+                             "each UTF-8 sign takes 2 to 4 cells";
     const std::pair<std::string, std::string> mistakes[] = {
         {div + "Hi\n   <br/>" + tail,
          "page:1:57: warning: text \"Hi\\n   \" holds 1 line feed, 3 blanks of indentation: each "
          "takes a cell and control characters show as junk (the panel shows \"Hi?   \"); write "
          "text right against its tags and break lines inside a tag (Hi<br\\n/>)"},
-        {div + "Gr\xc3\xbc\xc3\x9f" "e<br\n/>\xe2\x82\xac 12345678" + tail,
+        {div + "Gr\xc3\xbc\xc3\x9f" "e<br\n/>\xe2\x82\xac 12345678<br/>x" + tail,
          "page:1:59: warning: \"\xc3\x83\xc2\xbc\" looks like UTF-8 for \"\xc3\xbc\" (2 lines hold "
          "such bytes): pages are ISO-8859-1, so the panel shows 2 signs \"\xc3\x83\xc2\xbc\"; save "
          "the page as ISO-8859-1 (iconv -f UTF-8 -t ISO-8859-1//TRANSLIT, which spells out what "
          "it lacks, e.g. EUR for the euro sign)\npage:2:3: warning: text \"\xc3\xa2\\x82\xc2\xac "
          "12345678\" runs past the display (to cell 22 of 0..21): the panel cuts it after cell "
-         "21; shorten it or start it earlier; but first save the page as ISO-8859-1, as the UTF-8 "
-         "finding says: each UTF-8 sign takes 2 to 4 cells"},
+         "21; shorten it or start it earlier" + hint + "\npage:2:20: error: text \"x\" is "
+         "dropped: no cell is left for it (what comes before fills the 22 cells, or a <br/> after "
+         "the first line's 11 cells led past the last), so the panel does not show it; shorten "
+         "what comes before or move it to another div" + hint},
         {div + "\x01\xe2\x82\xac" + tail,
          "page:1:57: warning: text \"\\x01\xc3\xa2\\x82\xc2\xac\" holds 1 control character: each "
          "takes a cell and control characters show as junk (the panel shows \"?\xc3\xa2\\x82\xc2\xac\"); "
@@ -295,22 +301,19 @@ TEST(NivomlLint, AuthorMistakesGiveTheirFindingLine) {
          "page:1:57: warning: &#8364; is U+20AC, which ISO-8859-1 does not have: the panel shows "
          "\"?\"; write a character of ISO-8859-1 instead"},
         {"<nivoml><head>\n<goto/></head><body><div name='x'>a</div></body></nivoml>",
-         "page:1:9: error: <head> holds nothing the program can use: the program rejects the page "
-         "and keeps showing the one before; give it at least <goto div=\"...\"/>\npage:2:1: error: "
-         "<goto>: the program drops it, so nothing of it shows: a goto needs div, the name of "
-         "the first div to show"},
+         "page:1:9: error: <head> holds nothing the program can use" + rejected +
+         "give it at least <goto div=\"...\"/>\npage:2:1: error: <goto>: the program drops it, so "
+         "nothing of it shows: a goto needs div, the name of the first div to show"},
         {head + "\n<div>a</div></body></nivoml>",
-         "page:1:37: error: <body> holds no div the program can use: the program rejects the page "
-         "and keeps showing the one before; give it at least one <div name=\"...\"> with text\n"
-         "page:2:1: error: <div>: the program drops the div, so none of it shows: a div needs a "
-         "name: write <div name=\"...\">"},
+         "page:1:37: error: <body> holds no div the program can use" + rejected + "give it at "
+         "least one <div name=\"...\"> with text\npage:2:1: error: <div>: the program drops the "
+         "div, so none of it shows: a div needs a name: write <div name=\"...\">"},
         {"<nivom><head/><body/></nivom>",
-         "page:1:1: error: no <nivoml> element (the root is <nivom>): the program rejects the page "
-         "and keeps showing the one before; the root element of a page is <nivoml>"},
+         "page:1:1: error: no <nivoml> element (the root is <nivom>)" + rejected +
+         "the root element of a page is <nivoml>"},
         {"HTTP/1.0 500 Internal Error\r\n\r\n<HTML><body>500</body></HTML>",
-         "page:3:1: error: this is an HTML page, not NIVOML (a server error page?): the program "
-         "rejects the page and keeps showing the one before; check what the CGI script writes and "
-         "its error log"},
+         "page:3:1: error: this is an HTML page, not NIVOML (a server error page?)" + rejected +
+         "check what the CGI script writes and its error log"},
         {div + "a<br\n/><a href='#x' key='1' autoswich='3000'/></div></body></nivoml>",
          "page:2:3: warning: <a>: unknown attribute autoswich=\"3000\", the program ignores it "
          "(did you mean autoswitch?)"},
@@ -334,9 +337,8 @@ TEST(NivomlLint, AuthorMistakesGiveTheirFindingLine) {
          "error: <p>: the program drops it, so nothing of it shows: it is no NIVOML element (tags "
          "are case-sensitive)"},  // no <a> offered for <p>
         {"<nivoml><head><goto div='x'/></head></nivoml>",
-         "page:1:1: error: <nivoml> has no <body>: the program rejects the page and keeps showing "
-         "the one before; every page needs a <head> (at least <goto div=\"...\"/>) and a <body> "
-         "with a <div name=\"...\">"},
+         "page:1:1: error: <nivoml> has no <body>" + rejected + "every page needs a <head> (at "
+         "least <goto div=\"...\"/>) and a <body> with a <div name=\"...\">"},
         {div + "a<a href='#x' key='x'/>" + tail,
          "page:1:58: warning: <a>: key=\"x\" is not a whole number, so the program reads 0; key is "
          "a key code 1..7 (keys 1, 2, 3 are 1, 2, 4; combinations add up): write it in digits\n"
