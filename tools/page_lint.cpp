@@ -255,13 +255,17 @@ void PageLint::CheckBody(XMLNode& body, std::vector<Scope>& divScopes) {
         XMLNode::Contents item = body.enumContents(i);
         if (item.type == eNodeText) {
             Add(std::max(body.getTextOffset(run++), body.getOffset()), false,
-                "text " + Quoted(item.text) +
-                    " is not shown: the body keeps only divs; move it into a div");
+                "text " + Quoted(item.text) + " is not shown, yet it takes its cells: the next "
+                    "div's text starts after it (the body keeps only divs); move it into a div");
         }
         if (item.type != eNodeChild) continue;
         CheckAttributes(item.child, m_findings);
         if (!FindElementRule(item.child.getName())) {
             ReportDropped(item.child);  // <DIV> is no div: moving it would not help
+        } else if (item.child.getName() == "br" || item.child.getName() == "skip") {
+            Add(item.child.getOffset(), false,
+                Describe(item.child) + " is not shown, yet it moves the next div's text on (the "
+                "body keeps only divs); move it into a div");
         } else if (item.child.getName() != "div") {
             Add(item.child.getOffset(), false,
                 Describe(item.child) + " is not shown: the body keeps only divs; move it into "
@@ -485,6 +489,11 @@ std::vector<PageFinding> PageLint::Run(const std::string& pageText) {
     if (!headXml.isEmpty()) {
         CheckAttributes(headXml, m_findings);
         CheckContents(headXml, headScope);
+        for (const TextRun& text : headScope.texts) {  // drawn ahead of the first div's text
+            Add(text.offset, false,
+                "text " + Quoted(text.text) + " in the head shows only before the first div's "
+                "text, and the other divs are drawn over what is left of it; move it into the divs");
+        }
     }
     std::vector<Scope> divScopes;
     if (!bodyXml.isEmpty()) CheckBody(bodyXml, divScopes);

@@ -329,13 +329,16 @@ TEST(NivomlLint, AuthorMistakesGiveTheirFindingLine) {
          "server's port, e.g. http://127.0.0.1:8080/page.cgi"},
         {div + "a<a href='#x' key='1'/></div><div name='x'>b</div></body></nivoml>",
          "page:1:86: warning: div x: an earlier div has this name, so links lead there; rename one"},
-        {"<nivoml><head><goto div='x'/></head><body>hi<br/><DIV/><div name='x'>a<p/>" + tail,
-         "page:1:43: warning: text \"hi\" is not shown: the body keeps only divs; move it into a "
-         "div\npage:1:45: warning: <br> is not shown: the body keeps only divs; move it into a "
-         "div (or the head)\npage:1:50: error: <DIV>: the program drops it, so nothing of it "
-         "shows: it is no NIVOML element (tags are case-sensitive: did you mean <div>?)\npage:1:71: "
-         "error: <p>: the program drops it, so nothing of it shows: it is no NIVOML element (tags "
-         "are case-sensitive)"},  // no <a> offered for <p>
+        {"<nivoml><head>T<goto div='x'/></head><body>hi<br/><DIV/><div name='x'>a<p/>" + tail,
+         "page:1:15: warning: text \"T\" in the head shows only before the first div's text, and "
+         "the other divs are drawn over what is left of it; move it into the divs\npage:1:44: "
+         "warning: text \"hi\" is not shown, yet it takes its cells: the next div's text starts "
+         "after it (the body keeps only divs); move it into a div\npage:1:46: warning: <br> is not "
+         "shown, yet it moves the next div's text on (the body keeps only divs); move it into a div"
+         "\npage:1:51: error: <DIV>: the program drops it, so nothing of it shows: it is no NIVOML "
+         "element (tags are case-sensitive: did you mean <div>?)\npage:1:72: error: <p>: the "
+         "program drops it, so nothing of it shows: it is no NIVOML element (tags are "
+         "case-sensitive)"},  // no <a> offered for <p>
         {"<nivoml><head><goto div='x'/></head></nivoml>",
          "page:1:1: error: <nivoml> has no <body>" + rejected + "every page needs a <head> (at "
          "least <goto div=\"...\"/>) and a <body> with a <div name=\"...\">"},
