@@ -26,6 +26,16 @@ TEST_F(ManagerTest, SettingsFormClampsSavesAndLoadsThePageItNames) {
     EXPECT_EQ(Pending(), "GET /home?sContrast=0&sBacklight=60&sBrightness=15&sDivname=D2");
 }
 
+TEST_F(ManagerTest, UnreadableConfigurationIsNeverReplaced) {
+    ASSERT_EQ(::symlink("nivo_lcd.conf", Config().c_str()), 0);  // a loop: open fails
+    Start();
+    manager->ApplyDisplaySetting("CONTRAST", "9");
+    EXPECT_EQ(Panel().contrast, 9);
+    struct stat info {};
+    EXPECT_EQ(::lstat(Config().c_str(), &info), 0);
+    EXPECT_TRUE(S_ISLNK(info.st_mode));
+}
+
 TEST_F(ManagerTest, SignalReloadAppliesTheEditedFileWithoutFiringTheTimers) {
     FakeWallClock clock(kAfterNoon);
     Start();
