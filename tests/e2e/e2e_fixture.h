@@ -81,13 +81,6 @@ private:
     pid_t m_pid = -1;
 };
 
-// A page of one div showing text; key 4 leads to home.cgi.
-inline std::string SimplePage(const std::string& text) {
-    return "<nivoml><head><a href=\"@/home.cgi\" key=\"4\"/></head>"
-           "<body><div name=\"P\">" +
-           text + "</div></body></nivoml>";
-}
-
 class E2E : public ::testing::Test {
 protected:
     void SetUp() override {

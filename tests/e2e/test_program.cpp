@@ -8,7 +8,10 @@ TEST_F(E2E, Sigusr1RereadsTheConfigurationAlsoWhileBusySigintShowsOffBadOptionsE
     Page("home",
          "<nivoml><head><a href=\"@/slow.cgi\" key=\"1\"/>"
          "</head><body><div name=\"A\">Home page</div></body></nivoml>");
-    Page("slow", SimplePage("Slow page"), "sleep 3");
+    Page("slow",  // key 4 leads home
+         "<nivoml><head><a href=\"@/home.cgi\" key=\"4\"/></head><body><div name=\"P\">"
+         "Slow page</div></body></nivoml>",
+         "sleep 3");
     StartServer();
     StartProgram("home.cgi");
     ASSERT_TRUE(WaitForText("Home page"));
