@@ -51,6 +51,11 @@ public:
     static constexpr int kDefaultBacklight = 60;
     static constexpr int kDefaultContrast = 7;
     static constexpr int kDefaultBrightness = 15;
+    // The display settings every request ends with, so that pages can show them.
+    static std::string SettingsTail(int contrast, int backlight, int brightness) {
+        return "&sContrast=" + std::to_string(contrast) + "&sBacklight=" +
+               std::to_string(backlight) + "&sBrightness=" + std::to_string(brightness);
+    }
     enum ChannelFlags : unsigned { FLAG_READ_SOCKET = 1, FLAG_WRITE_SOCKET = 2, FLAG_KEYS = 4 };
     enum TimerIds : unsigned long {
         LED_DISPLAY_BACKLIGHTOFF = 0,

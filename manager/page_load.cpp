@@ -59,9 +59,8 @@ void NIVO_Manager::LoadNivomlPage(const std::string& url, std::string divName) {
 }
 
 std::string NIVO_Manager::DisplaySettingsQuery(const std::string& divName) {
-    std::string tail = "&sContrast=" + std::to_string(m_pDisplay->GetContrast()) +
-                       "&sBacklight=" + std::to_string(m_backlightTimeout) +
-                       "&sBrightness=" + std::to_string(m_pDisplay->GetBrightness());
+    std::string tail = SettingsTail(m_pDisplay->GetContrast(), m_backlightTimeout,
+                                    m_pDisplay->GetBrightness());
     if (!divName.empty()) tail += "&sDivname=" + PercentEncodeQueryValue(divName);
     return tail;
 }

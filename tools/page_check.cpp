@@ -221,10 +221,9 @@ void PrintSubmission(NIVOML_MAINOBJ& root, PanelPrinter& printer) {
         out << "settings:\n" << form->GetValues(printer.Display()) << "\n";
     } else {
         const unsigned port = form->GetPort() ? form->GetPort() : 80;
-        const std::string tail = "&sContrast=" + std::to_string(NIVO_Manager::kDefaultContrast) +
-                                 "&sBacklight=" + std::to_string(NIVO_Manager::kDefaultBacklight) +
-                                 "&sBrightness=" +
-                                 std::to_string(NIVO_Manager::kDefaultBrightness);
+        const std::string tail = NIVO_Manager::SettingsTail(NIVO_Manager::kDefaultContrast,
+                                                            NIVO_Manager::kDefaultBacklight,
+                                                            NIVO_Manager::kDefaultBrightness);
         out << "request to port " << port << ", with the unit's default display settings:\n"
             << form->BuildRequest(printer.Display(), tail);
     }
@@ -323,12 +322,12 @@ std::string UnclosedBefore(const std::string& text, size_t pageStart, const std:
                               ", column " + std::to_string(column);
     if (!mismatch->closesOuter) {
         return " (</" + mismatch->closing + "> closes nothing: no <" + mismatch->closing +
-               "> is open (the innermost open element is " + where + "); delete it, or mend its name)";
+               "> is open (the innermost open element is " + where +
+               "); delete it, or mend its name)";
     }
     return " (</" + mismatch->closing + "> while " + where +
            " is open: close it first, or end it with /> when it holds nothing)";
 }
-
 
 // Why the unit finds no page in text (it cuts from "<nivoml" to the last "</nivoml>").
 PageFinding NoPage(const std::string& text) {

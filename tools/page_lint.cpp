@@ -158,6 +158,10 @@ private:
     void Add(const NIVOML_BASEOBJ& element, bool error, const std::string& what) {
         Add(element.GetSourceOffset(), error, what);
     }
+    void AddDropped(const XMLNode& node) {
+        Add(node.getOffset(), true,
+            Describe(node) + ": the program drops it, so nothing of it shows: " + WhyDropped(node));
+    }
     void CheckContents(XMLNode& node, Scope& scope);
     void ReportDropped(const XMLNode& node);
     void ReportDroppedChildren(const XMLNode& node);
@@ -190,8 +194,7 @@ private:
 
 // A container of dropped elements is dropped itself: the author needs each one's reason.
 void PageLint::ReportDropped(const XMLNode& node) {
-    Add(node.getOffset(), true,
-        Describe(node) + ": the program drops it, so nothing of it shows: " + WhyDropped(node));
+    AddDropped(node);
     ReportDroppedChildren(node);
 }
 
@@ -208,9 +211,7 @@ void PageLint::ReportDroppedChildren(const XMLNode& node) {
             if (item.type != eNodeChild) continue;
             CheckAttributes(item.child, m_findings);
             if (BuildAlone(item.child)) continue;
-            Add(item.child.getOffset(), true,
-                Describe(item.child) + ": the program drops it, so nothing of it shows: " +
-                    WhyDropped(item.child));
+            AddDropped(item.child);
             pending.emplace_back(item.child, depth + 1);
         }
     }

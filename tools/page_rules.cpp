@@ -248,7 +248,7 @@ void CheckValue(const XMLNode& node, const AttributeRule& rule, const std::strin
             CheckAddress(node, value, findings);
             break;
         case K::Text:
-            if (node.getName() == "form" && written.rfind("action=", 0) == 0) {
+            if (node.getName() == "form" && std::strcmp(rule.name, "action") == 0) {
                 CheckAction(node, value, findings);
             }
             break;
@@ -654,10 +654,9 @@ std::optional<TagMismatch> FindTagMismatch(const std::string& page, int line, in
         }
         if (i >= page.size()) break;
     }
-    TagMismatch mismatch{nameAt(close + 2), "", 0, false};
-    if (open.empty() || nameAt(open.back() + 1) == mismatch.closing) return std::nullopt;
-    mismatch.open = nameAt(open.back() + 1);
-    mismatch.openAt = open.back();
+    if (open.empty()) return std::nullopt;
+    TagMismatch mismatch{nameAt(close + 2), nameAt(open.back() + 1), open.back(), false};
+    if (mismatch.open == mismatch.closing) return std::nullopt;
     for (size_t tag : open) mismatch.closesOuter |= nameAt(tag + 1) == mismatch.closing;
     return mismatch;
 }
